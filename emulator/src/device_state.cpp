@@ -47,4 +47,12 @@ const Report& identityPage(const NonVolatileState& state) {
     return state.pages.at(p::kIdentityPageNumber);
 }
 
+std::vector<PlayedSample> uploadedPeriod(const VolatileState& state) {
+    std::vector<PlayedSample> period = state.uploaded;
+    // Samples never uploaded read as zero bytes, as the host pads its last packet.
+    if (state.haveWaveformInfo)
+        period.resize(getU16(state.waveformInfo.data() + p::kInfoSamplesIndex), PlayedSample{0, 0});
+    return period;
+}
+
 }  // namespace orvo::sim

@@ -42,5 +42,8 @@ VolatileState powerUpState(const SimulatorConfig& config);
 uint8_t outputMode(const VolatileState& state);
 uint16_t sampleRate(const VolatileState& state);
 const Report& identityPage(const NonVolatileState& state);
+/** The uploaded period: as many samples as the waveform info announced, or
+ *  every uploaded sample when no info arrived. */
+std::vector<PlayedSample> uploadedPeriod(const VolatileState& state);
 
 }  // namespace orvo::sim

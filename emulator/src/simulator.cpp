@@ -161,14 +161,7 @@ bool Simulator::standalonePlaying() const {
 
 std::vector<PlayedSample> Simulator::uploadedPeriod() const {
     std::lock_guard<std::mutex> lock(impl_->mutex);
-    const VolatileState& live = impl_->state.live;
-    std::vector<PlayedSample> period = live.uploaded;
-    if (live.haveWaveformInfo) {
-        const size_t count = size_t(live.waveformInfo[p::kInfoSamplesIndex] << 8) |
-                             live.waveformInfo[p::kInfoSamplesIndex + 1];
-        period.resize(count, PlayedSample{0, 0});
-    }
-    return period;
+    return orvo::sim::uploadedPeriod(impl_->state.live);
 }
 
 std::map<int, RomSlot> Simulator::romSlots() const {

@@ -58,7 +58,7 @@ Bytes handleRomStore(DeviceState& state, const Frame& frame) {
     RomSlot slot;
     slot.waveformInfo = state.live.waveformInfo;
     slot.controlRecord = state.live.controlRecord;
-    slot.period = state.live.uploaded;
+    slot.period = uploadedPeriod(state.live);
     state.stored.slots[frame.bytes[p::kRomSlotIndex]] = std::move(slot);
     return acknowledged(frame, p::kAccepted);
 }
