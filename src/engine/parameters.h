@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "orvo.h"
+
 // ---- user parameters -------------------------------------------------------
 extern uint32_t g_MainOutput;        // output-function code
 extern double g_F;                   // Hz (heart rate for the ECG functions)
@@ -65,7 +67,12 @@ extern bool s_FreqScanOn;
 extern double s_Fd;                  // Hz added to g_F per sample during a scan
 
 // ---- run state -------------------------------------------------------------
-extern std::atomic<bool> g_bECGGoing;  // streaming is running (read by the poll thread without the lock)
+extern std::atomic<bool> g_bECGGoing;  // streaming is running
+// The device is in streaming mode and sends data requests, so the poll thread
+// reads them. Raised only once a start's output-stage write and first batch
+// are out; lowered when the device is told that no function plays. Nothing
+// else may read the port while it is set, except right after a request.
+extern std::atomic<bool> s_pumpReading;
 extern double g_fOutputTime;         // s since the start of playback
 extern double g_fOutputTimeGraph;    // s, the same for the host graph
 extern uint16_t g_nSequenceCheck;    // packet sequence number
