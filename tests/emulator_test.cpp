@@ -729,10 +729,15 @@ TEST_F(EmulatorTest, UnplugHangsUpTheHostAndReplugPublishesAgain) {
 TEST_F(EmulatorTest, HostCanCloseAndReopenThePort) {
     startDevice();
     EXPECT_EQ(host_->exchange(kIdentity, 12).size(), 12u);
+    // A reply the host left unread does not wait for the next opener.
+    host_->write(kIdentity);
+    ASSERT_TRUE(sim_->waitUntil([&] { return sim_->counters().commands == 2; }, kReplyWaitMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     host_->close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     host_ = std::make_unique<HostPort>(sim_->path());
     ASSERT_TRUE(host_->isOpen());
+    EXPECT_TRUE(host_->quietFor(100));
     termios tio{};
     ASSERT_EQ(tcgetattr(host_->fd(), &tio), 0);
     EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);

@@ -172,6 +172,7 @@ void Simulator::Impl::readPort(bool readable) {
         size_t got = 0;
         const PtyPort::ReadResult result = port.read(buffer, sizeof buffer, got);
         if (result == PtyPort::ReadResult::HungUp) {
+            if (hostOpen) port.discardUnread();
             hostOpen = false;
             return;
         }

@@ -27,11 +27,9 @@ void makeRaw(int fd) {
     tcsetattr(fd, TCSANOW, &tio);
 }
 
-bool linkSlave(int master, const std::string& linkPath) {
-    const char* slave = ptsname(master);
-    if (!slave) return false;
+bool linkSlave(const std::string& slave, const std::string& linkPath) {
     ::unlink(linkPath.c_str());
-    return ::symlink(slave, linkPath.c_str()) == 0;
+    return ::symlink(slave.c_str(), linkPath.c_str()) == 0;
 }
 
 }  // namespace
@@ -45,13 +43,15 @@ bool PtyPort::open(const std::string& linkPath) {
         return false;
     }
     makeRaw(fd);
-    if (!linkSlave(fd, linkPath)) {
+    const char* slave = ptsname(fd);
+    if (!slave || !linkSlave(slave, linkPath)) {
         ::close(fd);
         return false;
     }
     fcntl(fd, F_SETFD, FD_CLOEXEC);
     master_ = fd;
     link_ = linkPath;
+    slave_ = slave;
     return true;
 }
 
@@ -60,6 +60,15 @@ void PtyPort::close() {
     link_.clear();
     if (master_ >= 0) ::close(master_);
     master_ = -1;
+    slave_.clear();
+}
+
+void PtyPort::discardUnread() {
+    if (slave_.empty()) return;
+    const int fd = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return;
+    tcflush(fd, TCIFLUSH);
+    ::close(fd);
 }
 
 PtyPort::ReadResult PtyPort::read(uint8_t* buffer, size_t capacity, size_t& got) {

@@ -25,6 +25,9 @@ public:
     enum class ReadResult { Data, Nothing, HungUp };
     /** Non-blocking read. HungUp: no host has the slave open. */
     ReadResult read(uint8_t* buffer, size_t capacity, size_t& got);
+    /** Drops what the host left unread when it closed the port, as closing a
+     *  real serial port does; a pty would hand it to the next opener. */
+    void discardUnread();
     /** Writes all bytes (waiting briefly while the host's buffer is full);
      *  false if the host is gone. */
     bool write(const uint8_t* data, size_t count);
@@ -32,6 +35,7 @@ public:
 private:
     int master_ = -1;
     std::string link_;
+    std::string slave_;
 };
 
 }  // namespace orvo::sim
