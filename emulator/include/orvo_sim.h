@@ -177,7 +177,7 @@ public:
     std::vector<PlayedSample> uploadedPeriod() const;
     std::map<int, RomSlot> romSlots() const;
 
-    struct Impl;
+    struct Impl;  // the device; defined in the emulator's sources
 
 private:
     std::unique_ptr<Impl> impl_;

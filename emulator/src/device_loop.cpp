@@ -203,7 +203,7 @@ void Simulator::Impl::handleFrame(const Frame& frame, double t, std::vector<uint
     }
     streaming.closeIncompleteBatch(recorder);
     std::vector<uint8_t> reply = dispatchCommand(state, frame);
-    streaming.followOutputStage(state.live, t);
+    streaming.followOutputStage(state.live);
     applyReplyFaults(faults, frame.kind, reply);
     ++recorder.counters().commands;
     out.insert(out.end(), reply.begin(), reply.end());

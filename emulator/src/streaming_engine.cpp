@@ -21,7 +21,7 @@ bool validHeader(const Frame& frame) {
 
 }  // namespace
 
-void StreamingEngine::followOutputStage(const VolatileState& state, double now) {
+void StreamingEngine::followOutputStage(const VolatileState& state) {
     const uint16_t rate = sampleRate(state);
     batchSeconds_ = double(p::kSamplesPerBatch) / (rate ? rate : p::kDefaultSampleRate);
     const bool on = outputMode(state) == p::kModeStreaming;
@@ -32,7 +32,6 @@ void StreamingEngine::followOutputStage(const VolatileState& state, double now) 
     // follows that batch, so it cannot cut into the host's set-up exchanges.
     paced_ = false;
     if (on) expectedSequence_ = 0;
-    (void)now;
 }
 
 void StreamingEngine::reset() {

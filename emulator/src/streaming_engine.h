@@ -18,7 +18,7 @@ public:
     void setFast(bool fast) { fast_ = fast; }
     /** Follows the output-stage block after every command: entering mode
      *  0x01 starts a stream, leaving it ends one. */
-    void followOutputStage(const VolatileState& state, double now);
+    void followOutputStage(const VolatileState& state);
     /** Ends any stream (power cycle). */
     void reset();
     bool streaming() const { return streaming_; }
