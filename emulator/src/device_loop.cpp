@@ -74,11 +74,13 @@ bool Simulator::Impl::start() {
 void Simulator::Impl::stop() {
     {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!running) return;
+        if (!running || stopping) return;
+        stopping = true;
     }
     request(PlugRequest::Stop);
     thread.join();
     std::lock_guard<std::mutex> lock(mutex);
+    stopping = false;
     port.close();
     recorder.closeRecordFile();
     ::close(wake[0]);
@@ -96,7 +98,7 @@ void Simulator::Impl::wakeUp() {
 
 bool Simulator::Impl::request(PlugRequest what) {
     std::unique_lock<std::mutex> lock(mutex);
-    if (!running) return false;
+    if (!running || (stopping && what != PlugRequest::Stop)) return false;
     changed.wait(lock, [&] { return pending == PlugRequest::None; });
     pending = what;
     wakeUp();
@@ -116,13 +118,11 @@ bool Simulator::Impl::handlePending() {
     const PlugRequest what = pending;
     if (what == PlugRequest::None) return true;
     pendingResult = true;
-    if (what == PlugRequest::Unplug || what == PlugRequest::Replug || what == PlugRequest::Stop) {
-        if (plugged && what != PlugRequest::Stop) {
-            port.close();
-            plugged = false;
-            hostOpen = false;
-            logPlug(EventKind::Unplug);
-        }
+    if (what != PlugRequest::Stop && plugged) {
+        port.close();
+        plugged = false;
+        hostOpen = false;
+        logPlug(EventKind::Unplug);
     }
     if (what == PlugRequest::Replug) {
         // A power cycle: the volatile state starts over, flash and ROM stay.

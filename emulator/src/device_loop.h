@@ -36,6 +36,7 @@ struct Simulator::Impl {
     Recorder recorder;
     FaultSwitches faults;
     bool running = false;
+    bool stopping = false;
     bool plugged = false;
 
     enum class PlugRequest { None, Unplug, Replug, Stop };
