@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -760,6 +762,82 @@ TEST_F(EmulatorTest, HostCanCloseAndReopenThePort) {
                                         64);
     EXPECT_EQ(reply, report({0xEA, 0xFF, 0x04, 0xFF, 0x00, 0x00, 0x00, 0x00, '\r', '\n', 0x11, 0x13, 0x03, 0x04,
                              0x7F}));
+}
+
+// ---------------------------------------------------------------- orvo-sim
+
+// The program is built next to the tests: <build>/emulator/orvo-sim.
+std::string programPath() {
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    std::string path(self, size_t(n));
+    path = path.substr(0, path.rfind('/'));
+    path = path.substr(0, path.rfind('/'));
+    return path + "/emulator/orvo-sim";
+}
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1;
+};
+
+Child runProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;  // built before fork: the child only execs
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        ::close(fds[0]);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    return Child{pid, fds[0]};
+}
+
+int exitStatus(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+TEST_F(EmulatorTest, ProgramPublishesThePortUntilTerminated) {
+    const std::string program = programPath();
+    if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << program;
+    const Child child = runProgram({program, "--dir", dir_, "--port", "9", "--fast"});
+    ASSERT_GT(child.pid, 0);
+    std::string line;
+    char c;
+    pollfd p{child.out, POLLIN, 0};
+    while (::poll(&p, 1, 5000) > 0 && ::read(child.out, &c, 1) == 1 && c != '\n') line += c;
+    ::close(child.out);
+    EXPECT_EQ(line, dir_ + "/ttyACM9");
+    {
+        HostPort host(dir_ + "/ttyACM9");
+        ASSERT_TRUE(host.isOpen());
+        EXPECT_EQ(host.exchange(kIdentity, 12).size(), 12u);
+    }
+    ::kill(child.pid, SIGTERM);
+    EXPECT_EQ(exitStatus(child.pid), 0);
+    struct stat st;
+    EXPECT_NE(::lstat((dir_ + "/ttyACM9").c_str(), &st), 0) << "link left behind";
+}
+
+TEST_F(EmulatorTest, ProgramRefusesIncompleteArguments) {
+    const std::string program = programPath();
+    if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "no " << program;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{program, "--dir", dir_}, {program, "--port", "3"},
+          {program, "--dir", dir_, "--port", "x"}, {program, "--dir", dir_, "--port", "3", "--bogus"}}) {
+        const Child child = runProgram(args);
+        ASSERT_GT(child.pid, 0);
+        ::close(child.out);
+        EXPECT_EQ(exitStatus(child.pid), 2) << args.size() << " arguments";
+    }
 }
 
 TEST(EmulatorCodes, ConvertToMillivolts) {
