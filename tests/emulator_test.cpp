@@ -747,7 +747,7 @@ TEST_F(EmulatorTest, HostCanCloseAndReopenThePort) {
     ASSERT_TRUE(sim_->waitUntil([&] { return sim_->counters().commands == 2; }, kReplyWaitMs));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     host_->close();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     host_ = std::make_unique<HostPort>(sim_->path());
     ASSERT_TRUE(host_->isOpen());
     EXPECT_TRUE(host_->quietFor(100));
