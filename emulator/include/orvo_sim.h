@@ -127,18 +127,24 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    /** Opens a pty, publishes "<dir>/ttyACM<port>" and starts the device. */
+    /** Opens a pty, publishes "<dir>/ttyACM<port>" (replacing a stale link) and
+     *  starts the device thread. False when the pty, the link or the record
+     *  file cannot be made; nothing is left behind then. True if already running. */
     bool start();
-    /** Ends the device thread, closes the pty and removes the link. */
+    /** Ends the device thread, closes the pty and the record file and removes
+     *  the link. Does nothing when not running. */
     void stop();
     /** The published link path ("<dir>/ttyACM<port>"). */
     std::string path() const;
+    /** Whether the port is published (false after unplug() and stop()). */
     bool plugged() const;
 
     /** Removes the link and closes the pty: the host sees a hang-up. */
     void unplug();
-    /** Publishes a new pty under the same link; volatile device state is
-     *  reset as after power-up (identity page and ROM slots are kept). */
+    /** Publishes a new pty under the same link (unplugging first if needed);
+     *  volatile device state is reset as after power-up, flash pages and ROM
+     *  slots are kept, the recorder is untouched. False if the pty or link
+     *  cannot be made, or the device is not running. */
     bool replug();
 
     // Fault switches (all off after start).
@@ -147,23 +153,25 @@ public:
     void setShortReplies(bool on);     // every reply is cut to half its length
     void setRequestsPaused(bool on);   // streaming stays on but no request is sent
     void setRomNeverReady(bool on);    // slot status carries byte 3 = 0x00
-    void setRawAckFault(RawAckFault fault);
-    void setFast(bool fast);
+    void setRawAckFault(RawAckFault fault);  // bend the raw-data acknowledgement
+    void setFast(bool fast);                 // switch between paced and fast requests
 
     // Recorder.
-    bool waitForSamples(size_t total, int timeoutMs);  // counts since the last clearSamples()
+    /** Waits until sampleCount() reaches total; false on time-out. */
+    bool waitForSamples(size_t total, int timeoutMs);
     std::vector<PlayedSample> samples() const;         // retained samples, oldest first
     size_t sampleCount() const;                        // samples since the last clearSamples()
     void clearSamples();
-    std::vector<LogEntry> log() const;
+    std::vector<LogEntry> log() const;  // oldest first, at most config.logLimit entries
     void clearLog();
-    Counters counters() const;
-    /** Waits until pred() is true (checked after every device event). */
+    Counters counters() const;          // never reset while the device exists
+    /** Waits until pred() is true, checking it after every device event (pred
+     *  may call the getters of this class); false on time-out. */
     bool waitUntil(const std::function<bool()>& pred, int timeoutMs) const;
 
     // Device state.
-    Report outputStage() const;
-    bool streaming() const;
+    Report outputStage() const;  // as stored (bytes 0 and 1 zero)
+    bool streaming() const;      // output mode 0x01
     PlayedSample currentOutput() const;  // last sample played (zero after a stop burst)
     ChannelMasks channelMasks() const;
     RespirationSettings respiration() const;
@@ -175,7 +183,7 @@ public:
     /** The uploaded period: samples per period from the waveform info when one
      *  was received, otherwise every uploaded sample. */
     std::vector<PlayedSample> uploadedPeriod() const;
-    std::map<int, RomSlot> romSlots() const;
+    std::map<int, RomSlot> romSlots() const;  // stored slots by number
 
     struct Impl;  // the device; defined in the emulator's sources
 

@@ -55,8 +55,12 @@ bool Simulator::Impl::start() {
     std::lock_guard<std::mutex> lock(mutex);
     if (running) return true;
     if (!config.recordPath.empty() && !recorder.openRecordFile(config.recordPath)) return false;
-    if (!makePipe(wake)) return false;
+    if (!makePipe(wake)) {
+        recorder.closeRecordFile();
+        return false;
+    }
     if (!port.open(linkPath)) {
+        recorder.closeRecordFile();
         ::close(wake[0]);
         ::close(wake[1]);
         wake[0] = wake[1] = -1;
