@@ -739,6 +739,15 @@ TEST_F(EmulatorTest, UnplugHangsUpTheHostAndReplugPublishesAgain) {
     EXPECT_EQ(countKind(log, EventKind::Replug), 1u);
 }
 
+TEST_F(EmulatorTest, StartFailsWhereNoLinkCanBePublished) {
+    config_.dir = dir_ + "/missing";
+    Simulator sim(config_);
+    EXPECT_FALSE(sim.start());
+    EXPECT_FALSE(sim.plugged());
+    EXPECT_FALSE(sim.replug());
+    sim.stop();
+}
+
 TEST_F(EmulatorTest, HostCanCloseAndReopenThePort) {
     startDevice();
     EXPECT_EQ(host_->exchange(kIdentity, 12).size(), 12u);

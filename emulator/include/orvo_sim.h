@@ -129,7 +129,7 @@ public:
 
     /** Opens a pty, publishes "<dir>/ttyACM<port>" (replacing a stale link) and
      *  starts the device thread. False when the pty, the link or the record
-     *  file cannot be made; nothing is left behind then. True if already running. */
+     *  file cannot be made; nothing is left open then. True if already running. */
     bool start();
     /** Ends the device thread, closes the pty and the record file and removes
      *  the link. Does nothing when not running. */
