@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unistd.h>
 
@@ -16,6 +17,17 @@ constexpr int MFG_INFO_MAX = 64;
 constexpr useconds_t PAGE_SETTLE_US = 40000;
 constexpr int ROM_POLL_ATTEMPTS = 80;
 constexpr unsigned int ROM_POLL_PAUSE_MS = 200;
+
+// The access layer has no transport in this system: every operation reports
+// failure at once, without device traffic.
+const StorageAccessLayer NO_TRANSPORT = {
+    [](unsigned char, unsigned int) { return false; },
+    [](unsigned int, unsigned char, unsigned short*, unsigned long) { return 0; },
+    [](unsigned int, unsigned char, unsigned char*, unsigned long) { return 0; },
+    [](unsigned int, unsigned char, unsigned short*, unsigned long) { return 0; },
+    [](unsigned int, unsigned char, unsigned char*, unsigned long) { return 0; },
+};
+std::atomic<const StorageAccessLayer*> s_accessLayer{&NO_TRANSPORT};
 
 // Reads the identity page with the 64-byte page read.
 bool ReadIdentityPage(unsigned char* page)
@@ -45,13 +57,36 @@ bool WritePageBack(unsigned char* page, bool settleAfter)
 
 }  // namespace
 
-// The EEPROM and flash access layer has no transport in this system: every
-// operation reports failure at once, without device traffic.
-bool FlashErase(unsigned char, unsigned int) { return false; }
-int DoReadEEPROM(unsigned int, unsigned char, unsigned short*, unsigned long) { return 0; }
-int DoReadEEPROM(unsigned int, unsigned char, unsigned char*, unsigned long) { return 0; }
-int DoWriteEEPROM(unsigned int, unsigned char, unsigned short*, unsigned long) { return 0; }
-int DoWriteEEPROM(unsigned int, unsigned char, unsigned char*, unsigned long) { return 0; }
+void SetStorageAccessLayer(const StorageAccessLayer* layer)
+{
+    s_accessLayer = layer != nullptr ? layer : &NO_TRANSPORT;
+}
+
+bool FlashErase(unsigned char bank, unsigned int mode)
+{
+    return s_accessLayer.load()->flashErase(bank, mode);
+}
+
+int DoReadEEPROM(unsigned int address, unsigned char bank, unsigned short* words, unsigned long count)
+{
+    return s_accessLayer.load()->readWords(address, bank, words, count);
+}
+
+int DoReadEEPROM(unsigned int address, unsigned char bank, unsigned char* bytes, unsigned long count)
+{
+    return s_accessLayer.load()->readBytes(address, bank, bytes, count);
+}
+
+int DoWriteEEPROM(unsigned int address, unsigned char bank, unsigned short* words, unsigned long count)
+{
+    return s_accessLayer.load()->writeWords(address, bank, words, count);
+}
+
+int DoWriteEEPROM(unsigned int address, unsigned char bank, unsigned char* bytes, unsigned long count)
+{
+    return s_accessLayer.load()->writeBytes(address, bank, bytes, count);
+}
+
 int DoWriteEEPROM(unsigned int, unsigned short*) { return 0; }
 
 int ReadDCVariableCalibrationData(unsigned short* words)

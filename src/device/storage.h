@@ -5,6 +5,21 @@
 
 #include "orvo.h"
 
+// The EEPROM and flash access layer. This system has no transport for it, so
+// the installed default reports failure at once, without device traffic. A
+// working layer (or a test double) is installed with SetStorageAccessLayer;
+// FlashErase and the banked DoReadEEPROM / DoWriteEEPROM calls go through it.
+struct StorageAccessLayer {
+    bool (*flashErase)(unsigned char bank, unsigned int);
+    int (*readWords)(unsigned int address, unsigned char bank, unsigned short* words, unsigned long count);
+    int (*readBytes)(unsigned int address, unsigned char bank, unsigned char* bytes, unsigned long count);
+    int (*writeWords)(unsigned int address, unsigned char bank, unsigned short* words, unsigned long count);
+    int (*writeBytes)(unsigned int address, unsigned char bank, unsigned char* bytes, unsigned long count);
+};
+// Installs layer; nullptr restores the failing default. The layer must stay
+// alive while installed.
+void SetStorageAccessLayer(const StorageAccessLayer* layer);
+
 bool FlashErase(unsigned char bank, unsigned int);
 int DoReadEEPROM(unsigned int address, unsigned char bank, unsigned short* words, unsigned long count);
 int DoReadEEPROM(unsigned int address, unsigned char bank, unsigned char* bytes, unsigned long count);
