@@ -59,7 +59,7 @@ bool SimulatedDevice::Connect(unsigned int timeoutMs)
 
 void ConnectedTest::SetUp()
 {
-    device_ = std::make_unique<SimulatedDevice>(0, true);
+    device_ = std::make_unique<SimulatedDevice>(0, fast_);
     ASSERT_TRUE(device_->Connect());
 }
 

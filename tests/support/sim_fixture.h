@@ -58,6 +58,14 @@ protected:
     void WaitForSamples(size_t n, int timeoutMs = 20000);
 
     std::unique_ptr<SimulatedDevice> device_;
+    bool fast_ = true;
+};
+
+// Fixture: a simulator that asks for samples in real time (one batch per
+// 17.5 ms), for tests where the moment of a host call matters.
+class RealTimeConnectedTest : public ConnectedTest {
+protected:
+    RealTimeConnectedTest() { fast_ = false; }
 };
 
 // Commands (not batches or requests) in the simulator's log, in order.
