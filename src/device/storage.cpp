@@ -102,7 +102,9 @@ int WriteDCVariableCalibrationData(int channel, unsigned short value)
 
 int ReadECGMfgInfo(unsigned char* buffer, int length)
 {
-    return DoReadEEPROM(0, CALIBRATION_BANK, buffer, static_cast<unsigned long>(std::min(length, MFG_INFO_MAX)));
+    // A negative length (a huge one from the exported call) reads nothing.
+    const int count = std::max(0, std::min(length, MFG_INFO_MAX));
+    return DoReadEEPROM(0, CALIBRATION_BANK, buffer, static_cast<unsigned long>(count));
 }
 
 int WriteECGMfgInfo(const unsigned char* buffer, int length)
