@@ -159,7 +159,9 @@ void _CheckIfChangeRequired(double tInPeriod)
 {
     if (!s_ChangeOnNextCycle)
         return;
-    if (g_fTimePeriod - tInPeriod < 0.0004 || g_F < 0.15) {
+    // A period that is not a number (a file function with no file: 0 / 0)
+    // has no end to wait for: the change is applied at once.
+    if (!(g_fTimePeriod - tInPeriod >= 0.0004) || g_F < 0.15) {
         s_ChangeOnNextCycle = false;
         _Change();
         SetRelays(true);
