@@ -21,7 +21,14 @@ constexpr double kMv = 1e-6;  // mV tolerance of the engine-level checks
 // applied with _Change, the evaluator called at chosen in-beat times.
 class EcgModelTest : public ::testing::Test {
 protected:
-    void SetUp() override
+    void SetUp() override { RestoreDefaults(); }
+    void TearDown() override
+    {
+        Select(FUNC_OFF);
+        RestoreDefaults();
+    }
+
+    static void RestoreDefaults()
     {
         CAutoCriticalSection lock(g_CriticalSection);
         g_F = 1.0;
@@ -41,7 +48,6 @@ protected:
         g_DynamicRangeTest = false;
         s_BaselineModV = s_AmpModV = s_FreqModHz = 0.0;
     }
-    void TearDown() override { Select(FUNC_OFF); }
 
     static void Select(uint32_t function)
     {
