@@ -9,9 +9,11 @@
 #include "engine/parameters.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 int ConvertVersion(const char* text);
@@ -512,6 +514,38 @@ TEST_F(MaintenanceTest, ExportedCalibrationWordPassesTheLayersResult)
     ASSERT_EQ(layer.calls().size(), 1u);
     EXPECT_EQ(layer.calls()[0].address, 34u);
     EXPECT_EQ(layer.calls()[0].bytes, (Bytes{0xAB, 0xCD}));
+}
+
+TEST_F(MaintenanceTest, WritesReportSuccessButDoNothingWhenTheStreamNeverAsks)
+{
+    ASSERT_EQ(ORVOSetOutputFunction(FUNC_SINE), 0);
+    WaitForSamples(7000);
+    sim().setRequestsPaused(true);
+    // Let the pump answer the request that may still be in flight.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    InstalledLayer layer;
+    sim().clearLog();
+    MODEL_INFORMATION model = Model('Q', 'Q', 9, 9, 9, 9);
+
+    struct Case {
+        const char* call;
+        std::function<int()> run;
+    };
+    const Case cases[] = {
+        {"ORVOSaveToStandaloneMode", [] { return ORVOSaveToStandaloneMode(FUNC_SQUARE); }},
+        {"ORVOSetDeviceInformation", [&] { return ORVOSetDeviceInformation(&model); }},
+        {"ORVOSetHWInformation", [] { return ORVOSetHWInformation(1, 2); }},
+        {"ORVOWriteDCCalibrationData", [] { return ORVOWriteDCCalibrationData(0, 1); }},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.run(), 1) << c.call;
+    sim().setRequestsPaused(false);
+
+    EXPECT_TRUE(DeviceCommands().empty());
+    EXPECT_TRUE(layer.calls().empty());
+    EXPECT_TRUE(sim().romSlots().empty());
+    EXPECT_EQ(ORVOGetOutputFunction(), FUNC_SINE);
+    EXPECT_EQ(ORVOSetOutputFunction(FUNC_OFF), 0);
 }
 
 }  // namespace

@@ -617,4 +617,37 @@ TEST_F(StandaloneTest, SlotStatusIsPassedOnAlsoWhenTheReplyCheckFails)
     EXPECT_EQ(status, 0xAA);
 }
 
+TEST_F(StandaloneTest, DefaultWaveformIsA1HzEcgOnDefaultChannelsInSlot1)
+{
+    ASSERT_EQ(ORVOSetFrequency(3.0), 0);
+    ASSERT_EQ(ORVOSetInputImpedanceMode(2, 3), 0);
+    ASSERT_EQ(ORVOSetOutputLead(1, OutputLead(1)), 0);
+
+    EXPECT_TRUE(ORVOSaveDefaultWaveform());
+
+    const auto slots = sim().romSlots();
+    ASSERT_EQ(slots.count(1), 1u);
+    const auto& slot = slots.at(1);
+    const Bytes info(slot.waveformInfo.begin(), slot.waveformInfo.end());
+    EXPECT_EQ(info[10], FUNC_ECG_QRS_T);
+    EXPECT_EQ(Word(info, 6), 2000u);
+    EXPECT_EQ(Word(info, 8), 100u);
+    EXPECT_EQ(slot.period.size(), 2000u);
+    EXPECT_EQ(slot.controlRecord[4], 0);
+    for (int channel = 0; channel < 4; ++channel) {
+        SCOPED_TRACE(channel);
+        const size_t block = 32 + 8 * channel;
+        EXPECT_EQ(slot.controlRecord[block + 0], 0x00);  // impedance mode 0
+        EXPECT_EQ(slot.controlRecord[block + 1], 0x00);
+        EXPECT_EQ(slot.controlRecord[block + 4], 0x00);
+        EXPECT_EQ(slot.controlRecord[block + 3], 0xFF);  // default lead state
+    }
+    // The R wave of a 2 mV ECG reaches 0.875 x 2 mV (11200 codes); the nearest
+    // sample lies 0.25 ms before the peak.
+    const auto peak = std::max_element(slot.period.begin(), slot.period.end(),
+                                       [](const PlayedSample& a, const PlayedSample& b) { return a.main < b.main; });
+    EXPECT_NEAR(peak->main, 11200, 80);
+    EXPECT_EQ(ORVOGetOutputFunction(), FUNC_OFF);
+}
+
 }  // namespace
