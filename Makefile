@@ -15,7 +15,7 @@ build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
 demo: build
-	$(BUILD)/examples/orvo-demo
+	$(BUILD)/examples/orvo-demo $(BUILD)/demo
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)

@@ -56,9 +56,13 @@ void Supervise()
     }
 }
 
-void CleanUpAfterDevice()
+void CleanUpAfterDevice(unsigned long pollThread, bool pollThreadStarted)
 {
     g_hPollingEvent.ResetEvent();
+    // The poll thread ends at its next turn; waiting for it means nothing of
+    // the old connection touches the port, or the library's objects, later.
+    if (pollThreadStarted)
+        pthread_join(static_cast<pthread_t>(pollThread), nullptr);
     for (int channel = 0; channel < 4; ++channel) {
         ORVOSetDCOffsetVariableMode(channel, false);
         ORVOSetDCOffset(channel, 0);
@@ -79,10 +83,10 @@ void* ConnectDeviceThread(void*)
         NotifyListener(true);
         g_AutoMonitor.StartMonitor();
         g_hPollingEvent.SetEvent();
-        // Never joined: it ends by itself once g_hPollingEvent is reset.
-        CreateDetachedThread(USBDataPollThread, nullptr);
+        unsigned long pollThread = 0;
+        const bool pollThreadStarted = CreateThread(&pollThread, USBDataPollThread, nullptr);
         Supervise();
-        CleanUpAfterDevice();
+        CleanUpAfterDevice(pollThread, pollThreadStarted);
     }
     return nullptr;
 }

@@ -22,15 +22,24 @@ int g_nLockFile = -1;
 
 namespace {
 
-// Leaf lock for the paths: the monitor reads the device path while the
-// connection thread may be closing the port.
-std::mutex s_linkMutex;
-std::string s_devicePathFormat;  // empty: platform default
-std::string s_lockDirectory;     // empty: platform default
+// Configured locations and the leaf lock for the paths (the monitor reads the
+// device path while the connection thread may be closing the port). Never
+// destroyed: the library's threads may still use them while the process exits.
+struct LinkSettings {
+    std::mutex mutex;
+    std::string devicePathFormat;  // empty: platform default
+    std::string lockDirectory;     // empty: platform default
+};
+
+LinkSettings& Settings()
+{
+    static LinkSettings* settings = new LinkSettings;
+    return *settings;
+}
 
 const char* CurrentFormat()
 {
-    return s_devicePathFormat.empty() ? platform::DefaultDevicePathFormat() : s_devicePathFormat.c_str();
+    return Settings().devicePathFormat.empty() ? platform::DefaultDevicePathFormat() : Settings().devicePathFormat.c_str();
 }
 
 // Accepts a format with exactly one %d and no other conversion.
@@ -55,19 +64,19 @@ bool IsValidDeviceFormat(const char* format)
 
 std::mutex& LinkMutex()
 {
-    return s_linkMutex;
+    return Settings().mutex;
 }
 
 bool FormatDevicePath(int port, char* out, size_t size)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     const int written = std::snprintf(out, size, CurrentFormat(), port);
     return written >= 0 && static_cast<size_t>(written) < size;
 }
 
 void DevicePathPrefix(char* out, size_t size)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     const char* format = CurrentFormat();
     const char* conversion = std::strstr(format, "%d");
     const size_t length = conversion ? static_cast<size_t>(conversion - format) : std::strlen(format);
@@ -78,8 +87,8 @@ bool FormatLockFilePath(int port, char* out, size_t size)
 {
     std::string directory;
     {
-        std::lock_guard<std::mutex> guard(s_linkMutex);
-        directory = s_lockDirectory.empty() ? platform::DefaultLockDirectory() : s_lockDirectory;
+        std::lock_guard<std::mutex> guard(Settings().mutex);
+        directory = Settings().lockDirectory.empty() ? platform::DefaultLockDirectory() : Settings().lockDirectory;
     }
     platform::EnsureLockDirectory(directory.c_str());
     const int written = std::snprintf(out, size, "%s/korvalin.ACM%d.lock", directory.c_str(), port);
@@ -88,35 +97,35 @@ bool FormatLockFilePath(int port, char* out, size_t size)
 
 void CopyDevicePath(char* out, size_t size)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     std::snprintf(out, size, "%s", g_szDevicePath);
 }
 
 void SetDevicePath(const char* path)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     std::snprintf(g_szDevicePath, sizeof g_szDevicePath, "%s", path);
 }
 
 extern "C" ORVO_API void ORVOSetDevicePathFormat(const char* format)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     if (format == nullptr || format[0] == '\0') {
-        s_devicePathFormat.clear();
+        Settings().devicePathFormat.clear();
         return;
     }
     if (IsValidDeviceFormat(format))
-        s_devicePathFormat = format;
+        Settings().devicePathFormat = format;
 }
 
 extern "C" ORVO_API void ORVOSetLockDirectory(const char* directory)
 {
-    std::lock_guard<std::mutex> guard(s_linkMutex);
+    std::lock_guard<std::mutex> guard(Settings().mutex);
     if (directory == nullptr || directory[0] == '\0') {
-        s_lockDirectory.clear();
+        Settings().lockDirectory.clear();
         return;
     }
     // Room for "/korvalin.ACM127.lock" and the terminator.
     if (std::strlen(directory) + std::strlen("/korvalin.ACM127.lock") < LOCK_PATH_SIZE)
-        s_lockDirectory = directory;
+        Settings().lockDirectory = directory;
 }

@@ -93,8 +93,6 @@ int WaitForMultipleObjects(unsigned int count, CEvent** events, int waitAll, uns
 void SleepEx(unsigned int milliseconds);
 
 bool CreateThread(unsigned long* handle, void* (*start)(void*), void* argument);
-// Starts a thread that is never joined; its resources go back when it ends.
-bool CreateDetachedThread(void* (*start)(void*), void* argument);
 void CloseThread(unsigned long handle);
 bool CloseHandle(long handle);
 

@@ -45,17 +45,6 @@ bool CreateThread(unsigned long* handle, void* (*start)(void*), void* argument)
     return true;
 }
 
-bool CreateDetachedThread(void* (*start)(void*), void* argument)
-{
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    pthread_t thread;
-    const bool created = pthread_create(&thread, &attributes, start, argument) == 0;
-    pthread_attr_destroy(&attributes);
-    return created;
-}
-
 void CloseThread(unsigned long)
 {
 }
