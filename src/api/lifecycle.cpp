@@ -63,9 +63,13 @@ void CleanUpAfterDevice(unsigned long pollThread, bool pollThreadStarted)
     // the old connection touches the port, or the library's objects, later.
     if (pollThreadStarted)
         pthread_join(static_cast<pthread_t>(pollThread), nullptr);
-    for (int channel = 0; channel < 4; ++channel) {
-        ORVOSetDCOffsetVariableMode(channel, false);
-        ORVOSetDCOffset(channel, 0);
+    // A closed port has nothing to reset, and with output still marked as
+    // running each setter would first wait 3 s for a request that cannot come.
+    if (DeviceIsConnected()) {
+        for (int channel = 0; channel < 4; ++channel) {
+            ORVOSetDCOffsetVariableMode(channel, false);
+            ORVOSetDCOffset(channel, 0);
+        }
     }
     DeviceClose();
     g_AutoMonitor.PauseMonitor();
