@@ -69,7 +69,8 @@ bool ModifyChannel(int channel, const std::function<void(unsigned char*)>& chang
 bool SendCcCommand(unsigned char subCommand, const unsigned char* payload, size_t payloadLength)
 {
     Block command = {0xCC, 0xFF, subCommand, 0x00};
-    std::memcpy(command + 4, payload, payloadLength);
+    if (payloadLength != 0)
+        std::memcpy(command + 4, payload, payloadLength);
     Block reply;
     return Exchange(command, REPORT_SIZE, reply, REPORT_SIZE);
 }
