@@ -475,6 +475,8 @@ TEST_F(StandaloneTest, OutputSignalUploadsOnePeriodAndStartsThePlayback)
 {
     ASSERT_EQ(ORVOSetFrequency(1.0), 0);
     ASSERT_EQ(ORVOSetAmplitude(2.0), 0);
+    ASSERT_EQ(ORVOSetDCOffset(0, 0), 0);
+    sim().clearLog();
     const double start = OutputTime();
     EXPECT_EQ(ORVOOutputSignal(FUNC_SQUARE), 0);
     EXPECT_TRUE(sim().standalonePlaying());
@@ -536,6 +538,7 @@ TEST_F(StandaloneTest, SaveToStandaloneModeUploadsThenStoresInSlot1)
     EXPECT_EQ(slots.at(1).waveformInfo[10], FUNC_SQUARE);
     // The engine clock moved on by one period.
     EXPECT_NEAR(OutputTime() - start, 1739 / 4000.0, 1e-9);
+    EXPECT_EQ(ORVOSetDCOffset(0, 0), 0);
 }
 
 TEST_F(StandaloneTest, SaveToStandaloneModeKeepsTheFunctionWhenTheUploadFails)
