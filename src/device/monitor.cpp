@@ -44,17 +44,19 @@ void* CAutoMonitor::MonitorDeviceThread(void* self)
     return nullptr;
 }
 
-// Up to three listings 500 ms apart; a stop request counts as absent.
+// Up to three listings 500 ms apart; a stop request counts as absent. A pause
+// means the connection ended meanwhile: its port is closed already, and a port
+// opened since must not be closed on its account.
 bool CAutoMonitor::DevicePresent()
 {
     for (int attempt = 0; attempt < PRESENCE_ATTEMPTS; ++attempt) {
         if (g_bStopMonitor.load() != 0)
             return false;
-        if (DeviceIsAlive())
+        if (!IsMonitored() || DeviceIsAlive())
             return true;
         SleepEx(500);
     }
-    return false;
+    return g_bStopMonitor.load() == 0 && !IsMonitored();
 }
 
 void CAutoMonitor::Run()
