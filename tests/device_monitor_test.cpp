@@ -199,6 +199,28 @@ TEST_F(DeviceMonitorTest, PortListedAgainWithinTheThreeAttemptsStaysOpen)
     EXPECT_TRUE(DeviceIsAlive());
 }
 
+TEST_F(DeviceMonitorTest, PresenceCheckUnderWayWhenTheConnectionEndsLeavesALaterPortOpen)
+{
+    ConnectThroughLink();
+    ListingWatch watch(linkDir_.path());
+    ASSERT_TRUE(watch.WaitForListing(5000));
+    RemoveLink();
+    ASSERT_TRUE(watch.WaitForListing(5000));  // the first attempt misses the port
+
+    // The connection ends while the monitor is between its attempts.
+    ORVOFree();
+    // Attempts that still follow would all miss; a port is opened after them.
+    watch.WaitForListing(1500);
+    watch.WaitForListing(1000);
+    CreateLink();
+    ASSERT_EQ(DoFindDevice(0), 1);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    EXPECT_TRUE(DeviceIsConnected()) << "the monitor closed a port on account of an earlier connection";
+    EXPECT_TRUE(FileExists(LockFile()));
+    DeviceClose();
+}
+
 TEST_F(DeviceMonitorTest, MonitorListsPortsOnlyWhileConnected)
 {
     ListingWatch watch(linkDir_.path());
