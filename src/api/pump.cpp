@@ -167,7 +167,9 @@ void _SendNextPacket()
 
 void* USBDataPollThread(void*)
 {
-    const unsigned int readTimeout = 700000u / static_cast<unsigned int>(g_nSampleRate);
+    // One batch time, ms. Read without the lock: a setter may hold the lock
+    // while it waits for this thread's first request.
+    const unsigned int readTimeout = 700000u / static_cast<unsigned int>(g_nSampleRate.load());
     unsigned char request[REPORT_SIZE];
     for (;;) {
         if (g_hPollingEvent.WaitTimeout(0) != WAIT_SIGNALLED)

@@ -46,7 +46,7 @@ int32_t g_nDcDACValue = -1;
 bool g_bVariableDC = true;
 bool g_bTestVariableDC[4] = {true, true, true, true};
 bool g_bCommonMode = false;
-int32_t g_nSampleRate = 40000;
+std::atomic<int32_t> g_nSampleRate{40000};
 
 double s_A = 0.0;
 double s_PW = 0.0;

@@ -55,7 +55,7 @@ extern int32_t g_nDcDACValue;        // fixed DC code; negative = from voltage
 extern bool g_bVariableDC;
 extern bool g_bTestVariableDC[4];
 extern bool g_bCommonMode;
-extern int32_t g_nSampleRate;        // samples/s
+extern std::atomic<int32_t> g_nSampleRate;  // samples/s (the poll thread reads it unlocked)
 
 // ---- derived quantities ----------------------------------------------------
 extern double s_A;                   // working amplitude, mV
