@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <stdexcept>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -229,6 +230,20 @@ TEST_F(ConnectionManagerTest, ConnectWithZeroTimeoutPollsOnceAndStopsTheManager)
 
     // A fresh manager starts afterwards.
     EXPECT_TRUE(ORVOConnect(0, CONNECT_WAIT_MS));
+}
+
+TEST_F(ConnectionManagerTest, RejectedDeviceIsNeverReportedToTheHost)
+{
+    sim().setWrongSignature(true);
+    ASSERT_TRUE(ORVOInit(OnFirstListener));
+
+    // Two probes and more.
+    EXPECT_FALSE(g_firstListener.WaitForCount(1, 2500));
+    EXPECT_EQ(g_bConnected.load(), 0);
+    EXPECT_GE(orvo::test::Commands(sim().log()).size(), 2u) << "the device was not probed again";
+    // Nothing left to probe when the manager stops.
+    sim().unplug();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
 struct UnplugCase {
