@@ -87,6 +87,37 @@ TEST_F(ChannelControlsTest, ShortRepliesMakeTheChannelCommandsFailWithoutWriting
     EXPECT_EQ(sim().channelMasks().enable, 0x0E);
 }
 
+TEST_F(ChannelControlsTest, ChannelCommandsWhileStreamingFallBetweenARequestAndItsBatch)
+{
+    ASSERT_EQ(ORVOSetOutputFunction(FUNC_SINE), 0);
+    WaitForSamples(7000);
+    sim().clearLog();
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(SetSelectedChannelEnabled(0x01, i % 2 == 1)) << "toggle " << i;
+    EXPECT_EQ(sim().channelMasks().enable, 0x0F);
+    const size_t played = sim().sampleCount();
+    WaitForSamples(played + 7000);
+
+    const auto log = sim().log();
+    orvo::sim::EventKind last = orvo::sim::EventKind::Batch;
+    int channelCommands = 0;
+    for (const LogEntry& e : log) {
+        if (e.kind != orvo::sim::EventKind::Command) {
+            last = e.kind;
+            continue;
+        }
+        if (IsChannelStateCommand(e)) {
+            ++channelCommands;
+            EXPECT_EQ(last, orvo::sim::EventKind::Request) << "a channel command outside a request's turn";
+        }
+    }
+    EXPECT_EQ(channelCommands, 20);
+    const auto counters = sim().counters();
+    EXPECT_EQ(counters.incompleteBatches, 0u);
+    EXPECT_EQ(counters.malformedBytes, 0u);
+    EXPECT_EQ(counters.sequenceGaps, 0u);
+}
+
 TEST_F(ChannelControlsTest, StandardWaveformSelectionsShareOneIndexAppliedAtOnce)
 {
     ASSERT_EQ(SetSpecialWave251(3), 0);
