@@ -12,6 +12,7 @@ unsigned long g_hConnectDeviceThread = 0;
 std::atomic<int> g_bStopConnectDeviceThread{0};
 std::atomic<int> g_nPortNumber{-1};
 std::atomic<int> g_bConnected{0};
+std::atomic<bool> g_bDeviceLost{false};
 
 namespace {
 
@@ -39,58 +40,77 @@ bool SupervisionPassSucceeds()
     return WatchDog();
 }
 
-void Supervise()
+enum class SupervisionEnd { StopRequested, DeviceLost };
+
+SupervisionEnd Supervise()
 {
     for (;;) {
         if (g_bStopConnectDeviceThread.load() != 0)
-            return;
+            return SupervisionEnd::StopRequested;
         g_hReconnectEvent.WaitTimeout(SUPERVISION_INTERVAL_MS);
-        if (!DeviceIsAlive()) {
-            DeviceClose();
-            return;
-        }
-        if (!SupervisionPassSucceeds()) {
-            DeviceClose();
-            return;
-        }
+        if (g_bDeviceLost.load() || !DeviceIsAlive() || !SupervisionPassSucceeds())
+            return SupervisionEnd::DeviceLost;
     }
 }
 
-void CleanUpAfterDevice(unsigned long pollThread, bool pollThreadStarted)
+// The port is closed only here, after the poll thread has ended and under the
+// library lock, so no thread is reading or writing it at that moment.
+void CleanUpAfterDevice(unsigned long pollThread, bool pollThreadStarted, SupervisionEnd end)
 {
     g_hPollingEvent.ResetEvent();
-    // The poll thread ends at its next turn; waiting for it means nothing of
-    // the old connection touches the port, or the library's objects, later.
     if (pollThreadStarted)
         pthread_join(static_cast<pthread_t>(pollThread), nullptr);
-    // A closed port has nothing to reset, and with output still marked as
-    // running each setter would first wait 3 s for a request that cannot come.
-    if (DeviceIsConnected()) {
+    if (end == SupervisionEnd::DeviceLost) {
+        // Nothing more comes from this device: no request to wait for, and
+        // nothing to reset on it.
+        CAutoCriticalSection lock(g_CriticalSection);
+        g_bECGGoing = false;
+        s_pumpReading = false;
+    } else {
         for (int channel = 0; channel < 4; ++channel) {
             ORVOSetDCOffsetVariableMode(channel, false);
             ORVOSetDCOffset(channel, 0);
         }
     }
-    DeviceClose();
+    {
+        CAutoCriticalSection lock(g_CriticalSection);
+        DeviceClose();
+    }
     g_AutoMonitor.PauseMonitor();
     NotifyListener(false);
+}
+
+// One search attempt. The probe runs under the library lock: the candidate
+// port already counts as open, and host calls must not talk to it in the
+// middle of its identification.
+bool SearchOnce()
+{
+    bool found = false;
+    {
+        CAutoCriticalSection lock(g_CriticalSection);
+        found = FindDevice(g_nPortNumber.load()) != 0;
+    }
+    if (!found) {
+        usleep(1000000);
+        usleep(10000);
+    }
+    return found;
 }
 
 void* ConnectDeviceThread(void*)
 {
     while (g_bStopConnectDeviceThread.load() == 0) {
-        if (!DeviceConnect(g_nPortNumber.load(), 1)) {
-            usleep(10000);
+        if (!SearchOnce())
             continue;
-        }
+        g_bDeviceLost.store(false);
         PrepareDevice();
         NotifyListener(true);
         g_AutoMonitor.StartMonitor();
         g_hPollingEvent.SetEvent();
         unsigned long pollThread = 0;
         const bool pollThreadStarted = CreateThread(&pollThread, USBDataPollThread, nullptr);
-        Supervise();
-        CleanUpAfterDevice(pollThread, pollThreadStarted);
+        const SupervisionEnd end = Supervise();
+        CleanUpAfterDevice(pollThread, pollThreadStarted, end);
     }
     return nullptr;
 }
@@ -124,6 +144,12 @@ void NotifyListener(bool connected)
 void ReconnectDevice()
 {
     g_hReconnectEvent.SetEvent();
+}
+
+void ReportDeviceLost()
+{
+    g_bDeviceLost.store(true);
+    ReconnectDevice();
 }
 
 void WinEventCb(unsigned int message, unsigned int, unsigned long)

@@ -10,6 +10,8 @@ extern unsigned long g_hConnectDeviceThread;  // 0 = not running
 extern std::atomic<int> g_bStopConnectDeviceThread;
 extern std::atomic<int> g_nPortNumber;        // -1 = scan
 extern std::atomic<int> g_bConnected;
+// Set by the monitor when the port vanished; the connection thread cleans up.
+extern std::atomic<bool> g_bDeviceLost;
 
 // A streaming device must send its next request within this time for the
 // watchdog pass to run; otherwise the link counts as failed.
@@ -19,5 +21,8 @@ bool DoInit(ConnectionCallback callback);
 void ConnectedHandler(bool connected);
 void NotifyListener(bool connected);
 void ReconnectDevice();
+// The device vanished: wake the connection thread, which stops the pump and
+// closes the port.
+void ReportDeviceLost();
 void WinEventCb(unsigned int message, unsigned int wParam, unsigned long lParam);
 void _OnDisconnected();

@@ -70,8 +70,9 @@ void CAutoMonitor::Run()
             SleepEx(1200);
             continue;
         }
-        DeviceClose();
-        ReconnectDevice();
+        // The connection thread closes the port once the pump has stopped:
+        // closing it here could pull it from under a read.
+        ReportDeviceLost();
         SleepEx(100);
     }
 }
