@@ -508,6 +508,17 @@ TEST_F(OverlayStreamTest, SineScanReportsEachBatchAndStopsAtTheEnd)
     EXPECT_NEAR(static_cast<double>(sim().counters().samples), 1200000.0, 2000.0);
 }
 
+TEST_F(OverlayStreamTest, ScanWithTheStopBelowTheStartEndsAfterItsFirstBatch)
+{
+    ORVORegisterFrequencyCallback(RecordFrequency);
+    ASSERT_EQ(ORVOSetFrequencyScan(true, 10, 100.0, 50.0), 0);
+    ASSERT_TRUE(Eventually([] { return !Copy(g_frequencies).empty() && Copy(g_frequencies).back() == -1.0; }, 10000));
+    const std::vector<double> reported = Copy(g_frequencies);
+    ASSERT_EQ(reported.size(), 2u);
+    EXPECT_NEAR(reported[0], 100.0 - 700 * 50.0 / 10 / 40000, 1e-9);  // falling: 99.9125 Hz
+    ExpectStoppedAndDeviceTold();
+}
+
 TEST_F(OverlayStreamTest, EcgScanRunsFromThreeToThirtyBeatsPerMinuteAndStops)
 {
     ORVORegisterFrequencyCallback(RecordFrequency);
@@ -568,12 +579,22 @@ TEST_F(OverlayStreamTest, BaselineResetMovesTheOverloadSineToTheDcChannel)
     EXPECT_GE(high, 49135);
     EXPECT_NEAR(crossings, 120, 2);  // 60 Hz
 
+    // Each setting has its frequency; switching between them saves nothing new.
+    const double settings[][2] = {{1, 50.0}, {3, 80.0}, {4, 100.0}, {2, 60.0}};
+    for (const auto& setting : settings) {
+        ASSERT_EQ(SetBaselineResetTest(static_cast<int>(setting[0])), 0);
+        EXPECT_EQ(ORVOGetFrequency(), setting[1]) << "setting " << setting[0];
+        EXPECT_EQ(ORVOGetAmplitude(), 1000.0) << "setting " << setting[0];
+        EXPECT_EQ(Copy(g_frequencies).back(), setting[1]) << "setting " << setting[0];
+    }
+    EXPECT_EQ(Copy(g_baselineStates), (std::vector<int>{2, 1, 3, 4, 2}));
+
     // The same setting again changes nothing and calls nothing.
     ASSERT_EQ(SetBaselineResetTest(2), 0);
-    EXPECT_EQ(Copy(g_baselineStates), std::vector<int>{2});
+    EXPECT_EQ(Copy(g_baselineStates), (std::vector<int>{2, 1, 3, 4, 2}));
 
     ASSERT_EQ(SetBaselineResetTest(0), 0);
-    EXPECT_EQ(Copy(g_baselineStates), (std::vector<int>{2, 0}));
+    EXPECT_EQ(Copy(g_baselineStates), (std::vector<int>{2, 1, 3, 4, 2, 0}));
     EXPECT_EQ(ORVOGetFrequency(), 1.0);
     EXPECT_EQ(ORVOGetAmplitude(), 0.0);
 }
