@@ -297,3 +297,38 @@ TEST_F(PacingTest, PulseStartingBetweenGraphSamplesIsDrawnAtTheNextOne)
 }
 
 }  // namespace
+
+namespace {
+
+// Plays function 8 with pacing on the engine alone (no device) and returns
+// the time of the first pulse sample at or after from, up to until.
+double FirstPulseTime(double from, double until)
+{
+    double mainAdd = 0.0;
+    for (g_fOutputTime = from; g_fOutputTime < until; g_fOutputTime += 1.0 / 40000.0) {
+        if (_GetPacingV5(mainAdd) == g_PA)
+            return g_fOutputTime;
+    }
+    return -1.0;
+}
+
+TEST(PacingRestart, RestartRightAfterAPulseKeepsTheFirstPulseOfFunction8)
+{
+    CAutoCriticalSection lock(g_CriticalSection);
+    g_PA = 5.0;
+    g_MainOutput = FUNC_ECG_PQRST;
+    _Change();
+    // A pulse 130 ms into the beat, then a stop within 10 ms of it.
+    EXPECT_NEAR(FirstPulseTime(0.125, 0.135), 0.13, 0.0002);
+    g_MainOutput = FUNC_OFF;
+    _Change();
+    // The next playback paces its first beat at 130 ms again.
+    g_MainOutput = FUNC_ECG_PQRST;
+    _Change();
+    EXPECT_NEAR(FirstPulseTime(0.02, 0.2), 0.13, 0.0002);
+    g_MainOutput = FUNC_OFF;
+    _Change();
+    g_PA = 0.0;
+}
+
+}  // namespace

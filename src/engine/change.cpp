@@ -85,6 +85,7 @@ void SetUpPacing()
 void StartStreaming()
 {
     g_nSequenceCheck = 0;
+    ResetPacingForNewPlayback();
     s_ChangeOnNextCycle = false;
     SetRelays(true);
     _SendNextPacket();

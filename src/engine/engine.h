@@ -17,6 +17,7 @@ double _GetMainFunctionVoltage(double t);
 // DC channel, mV; may add the pacing overshoot to mainAdd.
 double _GetPacingV5(double& mainAdd);
 void _CheckIfPacingPulseNeeded(double offset, bool& triggered);
+void ResetPacingForNewPlayback();
 
 // ECG model
 void _CheckECGTime();

@@ -27,6 +27,17 @@ bool s_pacingPulse1Triggered = false;
 bool s_pacingPulse2Triggered = false;
 }  // namespace
 
+// A new playback starts with no pulse pending: a latch left set by a pulse
+// just before the last stop would swallow the first pulse of function 8,
+// whose first pacing instant comes 130 ms into the playback.
+void ResetPacingForNewPlayback()
+{
+    s_pacingPulse0Triggered = false;
+    s_pacingPulse1Triggered = false;
+    s_pacingPulse2Triggered = false;
+    s_PacingIndicationNeeded = false;
+}
+
 void _CheckIfPacingPulseNeeded(double offset, bool& triggered)
 {
     const double ta = g_fOutputTime + offset;
