@@ -3,6 +3,7 @@
 // clean-up sent to the device, the supervision pass and its watchdog exchange,
 // two processes contending for one port, and no leaks over many connections.
 #include "sim_fixture.h"
+#include "test_helpers.h"
 
 #include "api/lifecycle.h"
 #include "device/link.h"
@@ -11,13 +12,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <mutex>
 #include <poll.h>
 #include <stdexcept>
 #include <string>
@@ -32,56 +31,16 @@ namespace {
 using orvo::sim::EventKind;
 using orvo::sim::LogEntry;
 using orvo::sim::Simulator;
+using orvo::test::CallbackLog;
+using orvo::test::Clock;
+using orvo::test::FileExists;
+using orvo::test::MillisecondsSince;
 using orvo::test::SimulatedDevice;
-using Clock = std::chrono::steady_clock;
 
 constexpr int CONNECT_WAIT_MS = 5000;
 // The monitor notices a vanished port after three listings 500 ms apart,
 // possibly after its 1.2 s pause; the rest is slack for a loaded machine.
 constexpr int UNPLUG_NOTICE_MS = 6000;
-
-long long MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-}
-
-// What one host connection callback was told, in order.
-class CallbackLog {
-public:
-    void Add(bool connected)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back(connected);
-        changed_.notify_all();
-    }
-    // Waits until count calls arrived; false on time-out.
-    bool WaitForCount(size_t count, int timeoutMs)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return events_.size() >= count; });
-    }
-    std::vector<bool> Events()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
-    void Clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.clear();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<bool> events_;
-};
 
 CallbackLog g_firstListener;
 CallbackLog g_secondListener;

@@ -2,6 +2,7 @@
 // rejected devices, time-limited reads, the configurable locations and the
 // identity read at identification. Everything lives in temporary directories.
 #include "sim_fixture.h"
+#include "test_helpers.h"
 
 #include "device/link.h"
 
@@ -20,20 +21,11 @@ namespace {
 
 using orvo::sim::Simulator;
 using orvo::sim::SimulatorConfig;
+using orvo::test::Clock;
+using orvo::test::FileExists;
+using orvo::test::MillisecondsSince;
 using orvo::test::PointLibraryAt;
 using orvo::test::TempDir;
-using Clock = std::chrono::steady_clock;
-
-long long MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-}
 
 std::vector<unsigned char> ReadFileBytes(const std::string& path)
 {

@@ -3,15 +3,13 @@
 // port can vanish from the listing while the device still answers. The
 // listings are observed as openings of the link's directory.
 #include "sim_fixture.h"
+#include "test_helpers.h"
 
 #include "device/link.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <poll.h>
 #include <thread>
 #include <unistd.h>
@@ -19,53 +17,14 @@
 
 namespace {
 
+using orvo::test::CallbackLog;
+using orvo::test::Clock;
+using orvo::test::FileExists;
+using orvo::test::MillisecondsSince;
 using orvo::test::SimulatedDevice;
 using orvo::test::TempDir;
-using Clock = std::chrono::steady_clock;
 
 constexpr int CONNECT_WAIT_MS = 5000;
-
-long long MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-bool FileExists(const std::string& path)
-{
-    struct stat info;
-    return lstat(path.c_str(), &info) == 0;
-}
-
-// What the host connection callback was told, in order.
-class CallbackLog {
-public:
-    void Add(bool connected)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.push_back(connected);
-        changed_.notify_all();
-    }
-    bool WaitForCount(size_t count, int timeoutMs)
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return events_.size() >= count; });
-    }
-    std::vector<bool> Events()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return events_;
-    }
-    void Clear()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        events_.clear();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<bool> events_;
-};
 
 CallbackLog g_listener;
 void OnConnection(bool connected)

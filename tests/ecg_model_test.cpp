@@ -2,6 +2,7 @@
 // timing, amplitudes, the fit into short beats, the amplitude clamp, the
 // final clip and the ST deviation. Expected values are worked out by hand
 // from the model (2 pi taken as 6.2831853).
+#include "engine_fixture.h"
 #include "sim_fixture.h"
 
 #include "api/globals.h"
@@ -14,54 +15,13 @@
 namespace {
 
 using orvo::test::ConnectedTest;
+using orvo::test::EngineTest;
 
 constexpr double kMv = 1e-6;  // mV tolerance of the engine-level checks
 
 // Engine-level checks: no device, the parameter block set directly and
 // applied with _Change, the evaluator called at chosen in-beat times.
-class EcgModelTest : public ::testing::Test {
-protected:
-    void SetUp() override { RestoreDefaults(); }
-    void TearDown() override
-    {
-        Select(FUNC_OFF);
-        RestoreDefaults();
-    }
-
-    static void RestoreDefaults()
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_F = 1.0;
-        g_Amplitude = 1.0;
-        g_QRSDuration = 100.0;
-        g_PDuration = 100.0;
-        g_PRInterval = 160.0;
-        g_QTInterval = 350.0;
-        g_STSegment = 70.0;
-        g_TDuration = 180.0;
-        g_CusP = 0.2;
-        g_CusT = 0.2;
-        g_CusST = 0.0;
-        g_PA = 0.0;
-        g_MainNoise = 0;
-        g_AAMIDriftTest = false;
-        g_DynamicRangeTest = false;
-        s_BaselineModV = s_AmpModV = s_FreqModHz = 0.0;
-    }
-
-    static void Select(uint32_t function)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_MainOutput = function;
-        _Change();
-    }
-    static double VoltageAt(double t, double outputTime = 0.0)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_fOutputTime = outputTime;
-        return _GetMainFunctionVoltage(t);
-    }
-};
+class EcgModelTest : public EngineTest {};
 
 struct Point {
     double t;   // s within the beat
@@ -227,19 +187,7 @@ TEST_F(EcgModelTest, StSegmentAndTWaveShareQtMinusQrsByTheirWeights)
 }
 
 // End to end: the simulator records main codes = mV x 6400, truncated.
-class EcgStreamTest : public ConnectedTest {
-protected:
-    // Plays the selected function for n samples from its start and stops.
-    std::vector<orvo::sim::PlayedSample> Play(int function, size_t n)
-    {
-        EXPECT_EQ(ORVOSetOutputFunction(function), 0);
-        WaitForSamples(n);
-        EXPECT_EQ(ORVOSetOutputFunction(FUNC_OFF), 0);
-        auto samples = sim().samples();
-        EXPECT_EQ(samples.size(), sim().sampleCount()) << "the start of the stream was dropped";
-        return samples;
-    }
-};
+class EcgStreamTest : public ConnectedTest {};
 
 size_t IndexOfMax(const std::vector<orvo::sim::PlayedSample>& s, size_t from, size_t to)
 {

@@ -2,6 +2,7 @@
 // +-300 mV DC sweep, the sine and ECG frequency scans and the baseline-reset
 // overload. Expected values are worked out by hand from the overlay
 // definitions (2 pi taken as 6.2831853).
+#include "engine_fixture.h"
 #include "sim_fixture.h"
 
 #include "api/globals.h"
@@ -21,52 +22,14 @@ using orvo::sim::EventKind;
 using orvo::sim::LogEntry;
 using orvo::sim::PlayedSample;
 using orvo::test::ConnectedTest;
+using orvo::test::EngineTest;
 using orvo::test::IsOutputStageWrite;
 
 constexpr double kMv = 1e-6;
 
 // Engine-level checks without a device: parameters set directly, applied
 // with _Change, the evaluator called at chosen in-period and playback times.
-class OverlayTest : public ::testing::Test {
-protected:
-    void SetUp() override { RestoreDefaults(); }
-    void TearDown() override
-    {
-        Select(FUNC_OFF);
-        RestoreDefaults();
-    }
-    static void RestoreDefaults()
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_F = 1.0;
-        g_Amplitude = 1.0;
-        g_MainNoise = 0;
-        g_MainsNoiseAmp = 0.1;
-        g_AAMIDriftTest = false;
-        g_AAMIDriftTestAmp = 4.0;
-        g_AAMIDriftTestWaveLen = 10.0;
-        g_AAMIDriftTestWaveLenQuad = 2.5;
-        g_AAMIDriftTestWaveLenQuad3 = 7.5;
-        g_AAMIDriftTestSlope = 0.8;
-        g_DynamicRangeTest = false;
-        g_ADynamicRange = 1.0;
-        g_FDynamicRange = 40.0;
-        g_nANE20000ChannelNumber = 0;
-        g_fOutputTime = 0.0;
-    }
-    static void Select(uint32_t function)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_MainOutput = function;
-        _Change();
-    }
-    static double VoltageAt(double t, double outputTime)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_fOutputTime = outputTime;
-        return _GetMainFunctionVoltage(t);
-    }
-};
+class OverlayTest : public EngineTest {};
 
 TEST_F(OverlayTest, MainsNoiseIsASineOfHalfTheAmplitudeAtFiftyOrSixtyHertz)
 {

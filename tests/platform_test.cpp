@@ -9,15 +9,12 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "test_helpers.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long long MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
+using orvo::test::Clock;
+using orvo::test::MillisecondsSince;
 
 TEST(AutoResetEvent, ZeroTimeoutPollConsumesTheSignal)
 {

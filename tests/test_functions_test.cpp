@@ -2,6 +2,7 @@
 // the data functions' handling of missing data, silent codes, the frequency
 // caps and the forced bipolar-exponential timing. Expected values are worked
 // out by hand from the function definitions.
+#include "engine_fixture.h"
 #include "sim_fixture.h"
 
 #include "api/globals.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using orvo::test::ConnectedTest;
+using orvo::test::EngineTest;
 
 constexpr double kMv = 1e-6;
 
@@ -42,41 +44,17 @@ void ClearReported()
 
 // Engine-level checks without a device: parameters set directly, applied
 // with _Change, the evaluator called at chosen times within the period.
-class TestFunctionTest : public ::testing::Test {
+class TestFunctionTest : public EngineTest {
 protected:
     void SetUp() override
     {
-        RestoreDefaults();
+        EngineTest::SetUp();
         ClearReported();
     }
     void TearDown() override
     {
         ORVORegisterFrequencyCallback(nullptr);
-        Select(FUNC_OFF);
-        RestoreDefaults();
-    }
-    static void RestoreDefaults()
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_F = 1.0;
-        g_Amplitude = 1.0;
-        g_PulseWidth = 100.0;
-        g_PA = 0.0;
-        g_DynamicRangeTest = false;
-        g_nSpecialWaveform = 0;
-        g_nANE20000ChannelNumber = 0;
-    }
-
-    static void Select(uint32_t function)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        g_MainOutput = function;
-        _Change();
-    }
-    static double VoltageAt(double t)
-    {
-        CAutoCriticalSection lock(g_CriticalSection);
-        return _GetMainFunctionVoltage(t);
+        EngineTest::TearDown();
     }
 };
 
@@ -260,16 +238,6 @@ protected:
     {
         ORVORegisterFrequencyCallback(nullptr);
         ConnectedTest::TearDown();
-    }
-    // Plays the selected function for n samples from its start and stops.
-    std::vector<orvo::sim::PlayedSample> Play(int function, size_t n)
-    {
-        EXPECT_EQ(ORVOSetOutputFunction(function), 0);
-        WaitForSamples(n);
-        EXPECT_EQ(ORVOSetOutputFunction(FUNC_OFF), 0);
-        auto samples = sim().samples();
-        EXPECT_EQ(samples.size(), sim().sampleCount()) << "the start of the stream was dropped";
-        return samples;
     }
 };
 

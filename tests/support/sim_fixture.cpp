@@ -73,6 +73,16 @@ void ConnectedTest::WaitForSamples(size_t n, int timeoutMs)
     ASSERT_TRUE(sim().waitForSamples(n, timeoutMs)) << "only " << sim().sampleCount() << " samples played";
 }
 
+std::vector<orvo::sim::PlayedSample> ConnectedTest::Play(int function, size_t n)
+{
+    EXPECT_EQ(ORVOSetOutputFunction(function), 0);
+    WaitForSamples(n);
+    EXPECT_EQ(ORVOSetOutputFunction(FUNC_OFF), 0);
+    auto samples = sim().samples();
+    EXPECT_EQ(samples.size(), sim().sampleCount()) << "the start of the stream was dropped";
+    return samples;
+}
+
 std::vector<orvo::sim::LogEntry> Commands(const std::vector<orvo::sim::LogEntry>& log)
 {
     std::vector<orvo::sim::LogEntry> commands;

@@ -56,6 +56,9 @@ protected:
     SimulatedDevice& device() { return *device_; }
     // Waits until at least n samples were played since the last clearSamples().
     void WaitForSamples(size_t n, int timeoutMs = 20000);
+    // Plays function from its start until at least n samples were played,
+    // switches the output off and returns every sample played.
+    std::vector<orvo::sim::PlayedSample> Play(int function, size_t n);
 
     std::unique_ptr<SimulatedDevice> device_;
     bool fast_ = true;
