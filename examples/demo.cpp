@@ -105,6 +105,12 @@ bool PlayPacedEcgWithRespiration(orvo::sim::Simulator& sim, const std::string& o
         return false;
     std::printf("wrote the strip chart %s\n  and the samples %s\n", std::filesystem::absolute(svgPath).c_str(),
                 std::filesystem::absolute(csvPath).c_str());
+    // A PNG as well when the machine has an SVG renderer (librsvg2-bin).
+    const std::string pngPath = outputDir + "/ecg-strip.png";
+    const std::string render = "command -v rsvg-convert >/dev/null 2>&1 && rsvg-convert -w 1600 '" + svgPath +
+                               "' -o '" + pngPath + "'";
+    if (std::system(render.c_str()) == 0)
+        std::printf("  and the picture %s\n", std::filesystem::absolute(pngPath).c_str());
     return true;
 }
 
