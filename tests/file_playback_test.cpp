@@ -145,6 +145,20 @@ TEST_F(FilePlaybackTest, FileWithDcPlaysItsDcDataWithoutPacing)
     }
 }
 
+TEST_F(FilePlaybackTest, RecordingWithoutARateDoesNotHoldBackTheNextFunction)
+{
+    Recording file;
+    RAW_ECG_DATA raw{0.0, kFileSamples, file.main.data(), file.dc.data()};
+    ASSERT_EQ(ORVOLoadRawData(&raw), -2);  // loaded, but its period never ends
+    ASSERT_EQ(ORVOSetOutputFunction(FUNC_FILE), 0);
+    ASSERT_EQ(ORVOSetAmplitude(2.0), 0);
+    ASSERT_EQ(ORVOSetOutputFunction(FUNC_SQUARE), 0);
+    const size_t requested = sim().sampleCount();
+    WaitForSamples(requested + 1400);
+    const int16_t code = sim().samples()[requested + 1399].main;
+    EXPECT_TRUE(code == MainCode(1.0) || code == MainCode(-1.0)) << "the square never took over: " << code;
+}
+
 TEST_F(FilePlaybackTest, StandardTableWithoutLoopEndsAfterOnePass)
 {
     {

@@ -160,9 +160,10 @@ void _CheckIfChangeRequired(double tInPeriod)
 {
     if (!s_ChangeOnNextCycle)
         return;
-    // A period that is not a number (a file function with no file: 0 / 0)
-    // has no end to wait for: the change is applied at once.
-    if (!(g_fTimePeriod - tInPeriod >= 0.0004) || g_F < 0.15) {
+    // A period that is not a finite number (a file function with no file,
+    // 0 / 0, or a recording without a rate) has no end to wait for: the change
+    // is applied at once.
+    if (!std::isfinite(g_fTimePeriod) || g_fTimePeriod - tInPeriod < 0.0004 || g_F < 0.15) {
         s_ChangeOnNextCycle = false;
         _Change();
         SetRelays(true);
