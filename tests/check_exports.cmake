@@ -15,6 +15,7 @@ foreach(line ${lines})
   set(name "${CMAKE_MATCH_2}")
   if(name MATCHES "^(std::|__gnu_cxx::|void std::|typeinfo|vtable for std|operator)"
      OR name MATCHES "^(_init|_fini|_edata|_end|__bss_start)$"
+     OR name MATCHES "^__(odr_asan|asan|tsan|ubsan|sanitizer)"
      OR name MATCHES " std::" OR name MATCHES "^std")
     continue()
   endif()
