@@ -8,6 +8,7 @@
 
 #include "api/globals.h"
 #include "api/pump.h"
+#include "platform/platform.h"
 #include "engine/parameters.h"
 #include "waveforms/standard_tables.h"
 
@@ -228,6 +229,32 @@ TEST_F(ConnectedTest, AfterDisableRecordRawThePumpNoLongerWritesTheBuffers)
     WaitForSamples(played + 7000);
     for (double value : ac)
         ASSERT_EQ(value, -1.0);
+}
+
+}  // namespace
+
+namespace {
+
+// In real time the pump spends most of its time waiting in a read for the
+// next request: an exchange made without waiting for that request would have
+// its reply read by the pump.
+using orvo::test::RealTimeConnectedTest;
+
+TEST_F(RealTimeConnectedTest, LoadingWhileAFilePlaysKeepsTheStreamIntact)
+{
+    Recording file;
+    ASSERT_EQ(file.Load(), kFileSamples);
+    ASSERT_EQ(ORVOSetOutputFunction(FUNC_FILE), 0);
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(file.Load(), kFileSamples);
+        SleepEx(7);
+    }
+    const size_t played = sim().sampleCount();
+    WaitForSamples(played + 7000);
+    EXPECT_EQ(sim().counters().sequenceGaps, 0u);
+    EXPECT_EQ(sim().counters().malformedBytes, 0u);
+    EXPECT_EQ(sim().counters().malformedPackets, 0u);
+    EXPECT_TRUE(ORVOIsPlaying());
 }
 
 }  // namespace

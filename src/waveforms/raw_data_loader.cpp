@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "api/globals.h"
+#include "api/setter_guard.h"
 #include "device/output_stage.h"
 #include "engine/parameters.h"
 #include "orvo.h"
@@ -66,12 +67,14 @@ ORVO_API int ORVOLoadRawData(const RAW_ECG_DATA* raw) {
     const double rate = raw->sampleRate;
     RawArrays previous;
     {
-        CAutoCriticalSection lock(g_CriticalSection);
+        // While output runs, the output-stage exchange waits for the pump's
+        // next request like every setter, so it cannot cut into the stream.
+        SetterGuard guard;
         previous = SwapRawArrays(loaded, count);
         // Only set here; clearing is up to ORVOReset and the function change.
         if (variableDc) g_bRawVariableDC = true;
         if (!g_bRawVariableDC) g_bVariableDC = false;
-        SetRelays(true);
+        if (guard.PumpReady()) SetRelays(true);
         ECGFileUnitMV = true;
         ECGFileFreq = PlayableRate(rate);
     }
