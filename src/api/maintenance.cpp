@@ -12,17 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-
-// The "wait, then lock" calls: wait for the pump's request event without the
-// lock, so the pump may serve that request first, then take the lock.
-bool WaitForPumpUnlocked()
-{
-    return !g_bECGGoing || g_hProcessRequestEvent.WaitTimeout(PUMP_WAIT_MS) == WAIT_SIGNALLED;
-}
-
-}  // namespace
-
 extern "C" {
 
 ORVO_API bool ORVOGetDeviceInformation(MODEL_INFORMATION* info)
@@ -69,11 +58,15 @@ ORVO_API int ORVOSetDeviceInformation(MODEL_INFORMATION* info)
     return SetModelInfo(info) ? 1 : 0;
 }
 
+// The identity-page and calibration writes take the lock and then wait for the
+// pump's request, like the setters: waiting before the lock would let the pump
+// serve that request first, and the write's exchanges would then race the
+// pump's read of the next one.
 ORVO_API int ORVOSetHWInformation(int first, int second)
 {
-    if (!WaitForPumpUnlocked())
+    SetterGuard guard;
+    if (!guard.PumpReady())
         return 1;
-    CAutoCriticalSection lock(g_CriticalSection);
     if (!DeviceIsConnected())
         return 0;
     return SetHWInfo(first, second) ? 1 : 0;
@@ -81,9 +74,9 @@ ORVO_API int ORVOSetHWInformation(int first, int second)
 
 ORVO_API int ORVOWriteDCCalibrationData(int channel, unsigned short value)
 {
-    if (!WaitForPumpUnlocked())
+    SetterGuard guard;
+    if (!guard.PumpReady())
         return 1;
-    CAutoCriticalSection lock(g_CriticalSection);
     if (!DeviceIsConnected())
         return 0;
     return WriteDCVariableCalibrationData(channel, value);

@@ -120,12 +120,14 @@ ORVO_API int ORVOGetSignalGroundToGNDGround(int channel)
     return GetSignalGroundToGNDGround(channel) ? 1 : 0;
 }
 
-// Standalone playback from the device's memory. It serialises with the other
-// device traffic through the library lock; the host uses it while streaming
-// is off.
+// Standalone playback from the device's memory. The host uses it while
+// streaming is off; should output run, it waits for the pump's request like
+// the setters (-1 when none comes), so its exchanges never cut into the stream.
 ORVO_API int ORVOOutputSignal(int outputFunction)
 {
-    CAutoCriticalSection lock(g_CriticalSection);
+    SetterGuard guard;
+    if (!guard.PumpReady())
+        return -1;
     if (outputFunction == 0 || outputFunction > 8) {
         StopOutput();
         return 0;
