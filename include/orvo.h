@@ -174,7 +174,10 @@ ORVO_API void ORVOSetLockDirectory(const char *directory);
 /* ------------------------------------------------------------------------- */
 
 /** Selects the output function (code not validated; unknown codes play 0 mV).
- *  A non-zero code starts streaming, 0 stops it. */
+ *  A non-zero code starts streaming, 0 stops it; while streaming, a new code
+ *  takes over at the end of the current period (13 at once). Returns 0, or -1
+ *  (no device, or the pump did not become ready within 3000 ms). Sleeps 100 ms
+ *  before it returns. */
 ORVO_API int ORVOSetOutputFunction(int function);
 ORVO_API int ORVOGetOutputFunction(void);
 
@@ -183,48 +186,64 @@ ORVO_API void ORVOEnableLoop(bool enable);
 
 /** Standalone playback of functions 1..8 from the device's memory: one period is
  *  generated, uploaded and started. 0 or a code above 8 stops standalone playback.
- *  Returns 0, or -1 when no device is open. Use it while streaming is off. */
+ *  Returns 0 (also when an upload step failed), or -1 when no device is open or,
+ *  should output run, the pump did not become ready. Use it while streaming is
+ *  off. */
 ORVO_API int ORVOOutputSignal(int outputFunction);
 
 /* ------------------------------------------------------------------------- */
 /* Waveform parameters                                                       */
 /* ------------------------------------------------------------------------- */
+/*
+ * Every setter returns 0 on success; -1 when no device is open, or when output
+ * runs and the pump did not become ready within 3000 ms; -2 when the (first)
+ * argument is outside its inclusive range, shown beside each setter; -3/-4 for
+ * the further checks named there. Nothing is stored on failure. Channels are
+ * 0..3 (others: -2).
+ *
+ * While output runs, a change of the ECG shape (QRS, T wave, P duration, PR,
+ * QT, P wave, ST deviation) applies at once; every other change applies at the
+ * end of the waveform period being played (below 0.15 Hz: at once). Getters
+ * return the stored value.
+ */
 
-ORVO_API int ORVOSetOutputLead(int channel, OutputLead lead);           /* -2: channel or device refused */
-ORVO_API int ORVOSetAmplitude(double amplitudeMv);                     /* -10..10; -3 baseline-reset test on */
-ORVO_API double ORVOGetAmplitude(void);
-ORVO_API int ORVOSetFrequency(double frequencyHz);                     /* 0.017..500 (5 for pulses); -3 scan; -4 baseline test */
-ORVO_API double ORVOGetFrequency(void);
-ORVO_API int ORVOSetDCOffset(int channel, int offsetMv);               /* -1000..1000 */
-ORVO_API int ORVOGetDCOffset(void);
+/* Output stage of a channel (sent to the device at once). */
+ORVO_API int ORVOSetOutputLead(int channel, OutputLead lead);          /* -2: bad channel or device refused */
+ORVO_API int ORVOSetDCOffset(int channel, int offsetMv);               /* -1000..1000; one value for all channels */
+ORVO_API int ORVOGetDCOffset(void);                                    /* the last value set */
 ORVO_API int ORVOSetDCOffsetVariableMode(int channel, bool on);
-ORVO_API bool ORVOGetDCOffsetVariableMode(void);
-ORVO_API int ORVOSetPulseWidth(double widthMs);                        /* 1..300 */
-ORVO_API double ORVOGetPulseWidth(void);
+ORVO_API bool ORVOGetDCOffsetVariableMode(void);                       /* the last value set, any channel */
 ORVO_API int ORVOSetInputImpedanceMode(int channel, int mode);         /* 0..3 */
+/** Asks the device: mode 0..3; 0 when the query fails; -1 when the pump did not
+ *  become ready. */
 ORVO_API int ORVOGetInputImpedanceMode(int channel);
 ORVO_API int ORVOSetSignalGroundToGNDGround(int channel, bool on);
+/** Asks the device: 1 tied, 0 not tied (or the query failed); 1 also without a
+ *  device or when the pump did not become ready. */
 ORVO_API int ORVOGetSignalGroundToGNDGround(int channel);
-ORVO_API int ORVOSetPacingPulseMode(int mode);
-ORVO_API int ORVOGetPacingPulseMode(void);
+
+/* Signal */
+ORVO_API int ORVOSetAmplitude(double amplitudeMv);                     /* -10..10; -3 baseline-reset test on */
+ORVO_API double ORVOGetAmplitude(void);
+/** -2 outside 0.017..500, or above 5 while a pulse function (4, 5) is selected;
+ *  -3 while a frequency scan runs; -4 while the baseline-reset test runs. The
+ *  engine caps it per function (5 Hz pulses/exponential, 6 Hz ECG, 500 Hz) and
+ *  reports a capped value through the frequency callback. */
+ORVO_API int ORVOSetFrequency(double frequencyHz);
+ORVO_API double ORVOGetFrequency(void);
+ORVO_API int ORVOSetPulseWidth(double widthMs);                        /* 1..300 */
+ORVO_API double ORVOGetPulseWidth(void);
+
+/* ECG shape */
 ORVO_API int ORVOSetQRSDuration(double durationMs);                    /* 5..200 */
 ORVO_API double ORVOGetQRSDuration(void);
 ORVO_API int ORVOSetTWave(double amplitudeMv);                         /* 0..5 */
 ORVO_API double ORVOGetTWave(void);
-ORVO_API int ORVOSetPacingAmplitude(double amplitudeMv);               /* -700..700, 0 = off */
-ORVO_API double ORVOGetPacingAmplitude(void);
-ORVO_API int ORVOSetPacingDuration(double durationMs);                 /* 0.1..3 */
-ORVO_API double ORVOGetPacingDuration(void);
-ORVO_API int ORVOSetPacingRate(unsigned int pulsesPerMinute);          /* 10..360 */
-ORVO_API unsigned int ORVOGetPacingRate(void);
-ORVO_API int ORVOSetPacingRateSynchronized(void);
-ORVO_API int ORVOSetOvershootTimeConstant(unsigned int timeConstantMs); /* 0..100 */
-ORVO_API unsigned int ORVOGetOvershootTimeConstant(void);
-ORVO_API int ORVOSetOvershootAmplitude(double amplitudeMv);            /* |value| 0..5 */
-ORVO_API double ORVOGetOvershootAmplitude(void);
 ORVO_API int ORVOSetPDuration(double durationMs);                      /* 50..100 */
 ORVO_API double ORVOGetPDuration(void);
-ORVO_API int ORVOSetPRInterval(double intervalMs);                     /* 0..200 */
+/** 0..200. A PR interval below 50 ms also sets the P duration to it; otherwise
+ *  a P duration below 50 ms is raised to 50 ms. */
+ORVO_API int ORVOSetPRInterval(double intervalMs);
 ORVO_API double ORVOGetPRInterval(void);
 ORVO_API int ORVOSetQTInterval(double intervalMs);                     /* 100..900 */
 ORVO_API double ORVOGetQTInterval(void);
@@ -232,12 +251,44 @@ ORVO_API int ORVOSetPWave(double amplitudeMv);                         /* 0..2 *
 ORVO_API double ORVOGetPWave(void);
 ORVO_API int ORVOSetSTDeviation(double levelMv);                       /* -2..2 */
 ORVO_API double ORVOGetSTDeviation(void);
+/* The ST segment and T duration are weights: QT minus QRS is shared in their ratio. */
 ORVO_API int ORVOSetSTSegment(double durationMs);                      /* 100..900 */
 ORVO_API double ORVOGetSTSegment(void);
 ORVO_API int ORVOSetTDuration(double durationMs);                      /* 100..900 */
 ORVO_API double ORVOGetTDuration(void);
+
+/* Pacing: pulses on the DC channel, overshoot on the main channel. */
+/** -700..700, 0 = pacing off. A non-zero value also switches variable-DC mode
+ *  on for every channel. */
+ORVO_API int ORVOSetPacingAmplitude(double amplitudeMv);
+ORVO_API double ORVOGetPacingAmplitude(void);
+ORVO_API int ORVOSetPacingDuration(double durationMs);                 /* 0.1..3 */
+ORVO_API double ORVOGetPacingDuration(void);
+/** 10..360 pulses/min; also ends the synchronisation with the waveform period. */
+ORVO_API int ORVOSetPacingRate(unsigned int pulsesPerMinute);
+ORVO_API unsigned int ORVOGetPacingRate(void);
+/** Paces once per waveform period (from the next applied change); -2 unless
+ *  60 x frequency lies in 10..360. */
+ORVO_API int ORVOSetPacingRateSynchronized(void);
+/** 0 one pulse per period; 1 and 2 a second pulse 150 or 250 ms earlier. */
+ORVO_API int ORVOSetPacingPulseMode(int mode);
+ORVO_API int ORVOGetPacingPulseMode(void);
+ORVO_API int ORVOSetOvershootTimeConstant(unsigned int timeConstantMs); /* 0..100, 0 = no overshoot */
+ORVO_API unsigned int ORVOGetOvershootTimeConstant(void);
+ORVO_API int ORVOSetOvershootAmplitude(double amplitudeMv);            /* |value| 0..5, stored as a magnitude */
+ORVO_API double ORVOGetOvershootAmplitude(void);
+
+/* Tests */
+/** Dynamic-range test: selects the triangle (or square) with a sine of the given
+ *  peak-to-peak amplitude (0..10, else -2) and frequency (1..60, else -3) on top;
+ *  off selects FUNC_OFF. The carrier amplitude is lowered to keep the sum
+ *  within 5 mV. */
 ORVO_API int ORVOSetDynamicRangeTest(bool on, bool triangle, double amplitudeMv, double frequencyHz);
 ORVO_API bool ORVOGetDynamicRangeTest(void);
+/** Sine frequency scan from startHz to stopHz (0.67..500: -2, -3) over seconds
+ *  (10..180: -4). The sine is selected first in every case; the frequency
+ *  callback receives the frequency after every batch and -1.0 at the end, when
+ *  output stops. */
 ORVO_API int ORVOSetFrequencyScan(bool on, int seconds, double startHz, double stopHz);
 ORVO_API bool ORVOGetFrequencyScan(void);
 
