@@ -359,25 +359,47 @@ ORVO_API bool GetFreqScanECG(void);
 /* Device information, calibration and maintenance                           */
 /* ------------------------------------------------------------------------- */
 
+/* Results are 1 (true) and 0 (false). Calls that talk to the device while output
+ * runs first wait up to 3000 ms for the pump; where that wait fails they return 1
+ * having done nothing (as noted). */
+
+/** Copies the connected device's identity; false (info untouched) without one. */
 ORVO_API bool ORVOGetDeviceInformation(MODEL_INFORMATION *info);
 /** Serial number text of the connected device; one static buffer, rewritten by
- *  every call. Reads "Z" without a device. */
+ *  every call (not safe against concurrent calls). Reads "Z" without a device. */
 ORVO_API const char *ORVOGetSerialNumber(void);
+/** Copies the connected device's hardware information; false without one. */
 ORVO_API bool ORVOGetHWInformation(HW_INFORMATION *info);
 /** Library version packed as bytes 1, 0, 5, 2: 16778498. */
 ORVO_API int ORVOGetVersion(void);
+/** The open port's descriptor, -1 when none. */
 ORVO_API long ORVOGetDeviceHandle(void);
+/** Writes the identity page's model record: 1 on success, 0 on failure; 1 when
+ *  no device is open or the pump did not become ready (nothing done). */
 ORVO_API int ORVOSetDeviceInformation(MODEL_INFORMATION *info);
+/** Writes hardware information bytes 3 and 4: 1/0; 0 without a device; 1 when the
+ *  pump did not become ready. */
 ORVO_API int ORVOSetHWInformation(int first, int second);
+/** Writes a channel's variable-DC calibration word: 1/0; 0 without a device; 1
+ *  when the pump did not become ready. */
 ORVO_API int ORVOWriteDCCalibrationData(int channel, unsigned short value);
+/** Reads / writes up to 64 bytes of manufacturing information: 1/0. */
 ORVO_API int ORVOReadMfgInfo(unsigned char *buffer, unsigned long length);
 ORVO_API int ORVOWriteMfgInfo(const unsigned char *buffer, unsigned long length);
-ORVO_API int ORVOSetDCOffsetCalibrationData(int first, int second);
+ORVO_API int ORVOSetDCOffsetCalibrationData(int first, int second);   /* always 0 */
+/** Switches the device's calibration mode on or off: 1/0. */
 ORVO_API int ORVOSetCalibrationMode(bool on);
+/** Sets the two output DACs directly (low 16 bits of each): 1/0. */
 ORVO_API int ORVOSetOutputDac(int first, int second);
-/** Stores one period of the given output function in ROM slot 1. */
+/** Stores one period of the given output function in ROM slot 1 for standalone
+ *  use: 1 once the device confirms the slot, 0 on any failure or without a
+ *  device; 1 when the pump did not become ready (nothing done). Leaves the output
+ *  function at FUNC_OFF. May take up to 16 s while the slot is written. */
 ORVO_API int ORVOSaveToStandaloneMode(int function);
+/** Resets the parameters and stores the default ECG (function 7, 1 Hz, 2 mV) in
+ *  ROM slot 1. Always true. */
 ORVO_API bool ORVOSaveDefaultWaveform(void);
+/* Firmware update is not part of this library: -1, nothing, 0. */
 ORVO_API int ORVOUpdateFwLoadFirmwareFile(const char *path, int *a, int *b, int *c);
 ORVO_API void ORVOUpdateFwBurnBinFile(void (*callback)(int, unsigned int, unsigned int));
 ORVO_API int ORVOSetFixedDCByDAC(int value);
