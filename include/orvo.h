@@ -317,11 +317,23 @@ ORVO_API int EnableExternalRespireModule(bool on);
 /* Multi-channel and special-waveform controls                               */
 /* ------------------------------------------------------------------------- */
 
+/* The int results follow the setters: 0, -1 (no device or pump not ready), -2
+ * (range). */
+
+/** Stores the DC-offset common-mode flag and re-sends the output stage. */
 ORVO_API int SetDCOffsetCommonMode(bool on);
 ORVO_API bool GetDCOffsetCommonMode(void);
+/** Re-sends the output-stage state (the argument does not change what is sent). */
 ORVO_API int SetAllOutputState(unsigned int state);
+/** Channel masks have one bit per channel. Enables (ORs into the enable mask) or
+ *  disables the given channels; true when the device accepted both the read and
+ *  the write. */
 ORVO_API bool SetSelectedChannelEnabled(unsigned char channels, bool enable);
+/** Writes the enable mask = channels and sets (lead non-zero) or clears their
+ *  bits in the lead mask; true when the device accepted it. */
 ORVO_API bool SetSelectedChannelLeads(unsigned char channels, OutputLead lead);
+/** One index, shared by the IEC 60601-2-27, -2-51 and -2-47 selections, applied
+ *  at once; an index outside the table that plays gives 0 mV. */
 ORVO_API int SetSpecialWave227(int index);
 ORVO_API int SetSpecialWave251(int index);
 ORVO_API int SetSpecialWave247(int index);
@@ -336,9 +348,13 @@ ORVO_API const int *GetSpecialWave251Array(int index, int *count, int *rate);
 ORVO_API const double *GetSpecialWave247Array(IEC247_PATTERN pattern, int *count, int *rate);
 ORVO_API int SetANE20000Lead(int lead);                                /* 0..8, else -1 */
 ORVO_API int GetANE20000Lead(void);
-ORVO_API int SetBaselineResetTest(int setting);                        /* 0 off, 1..4 */
+/** Baseline-reset test: 1..4 select the sine at 50, 60, 80 or 100 Hz, 1000 mV
+ *  peak-to-peak, moved to the DC channel; 0 ends it. -1 without a device. */
+ORVO_API int SetBaselineResetTest(int setting);
 ORVO_API int GetBaselineResetTest(void);
-ORVO_API int SetECG2_27_Noise(int type, double amplitudeMv);           /* 0.01..5 */
+/** Mains noise on the ECG functions: type 0 none, 1 50 Hz, 3 random, other 60 Hz;
+ *  amplitude peak-to-peak 0.01..5. */
+ORVO_API int SetECG2_27_Noise(int type, double amplitudeMv);
 ORVO_API int GetECG2_27_NoiseFreq(void);
 ORVO_API double GetECG2_27_NoiseAmp(void);
 ORVO_API int SetECG2_27_AAMIDriftTest(bool on);
@@ -352,6 +368,7 @@ ORVO_API double GetDynamicRangeTestFreq(void);
 ORVO_API double GetFreqScanSineStartFreq(void);
 ORVO_API double GetFreqScanSineStopFreq(void);
 ORVO_API int GetFreqScanSineDuration(void);
+/** ECG scan: function 7 from 0.05 to 0.5 Hz over 30 s; off selects FUNC_OFF. */
 ORVO_API int SetFreqScanECG(bool on);
 ORVO_API bool GetFreqScanECG(void);
 
