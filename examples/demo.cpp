@@ -131,6 +131,12 @@ int main(int argc, char** argv)
     orvo::sim::SimulatorConfig config;
     config.dir = dir;
     config.port = kPort;
+    // Identity page bytes 24..27 and the 0xAA 0x03 reply of this virtual unit.
+    config.hwInfo[0] = 0x12;
+    config.hwInfo[1] = 0x34;
+    config.hwInfo[2] = 0x02;
+    config.hwInfo[3] = 0x05;
+    config.hwInfo2 = 0x07;
     orvo::sim::Simulator sim(config);
     if (!sim.start()) {
         std::fprintf(stderr, "the virtual simulator did not start\n");
