@@ -22,7 +22,6 @@ void (*g_StandardStopCB)() = StopCallback;
 
 namespace {
 
-constexpr double MAIN_CODES_PER_MV = 4.0 * 1600.0;
 constexpr unsigned char PACKET_HEADER[6] = {0x01, 0x01, 0x00, 0x00, 0x00, SAMPLES_PER_PACKET};
 
 int s_graphCounter = 0;  // graph decimation: one sample in s_freqDivider
@@ -59,10 +58,11 @@ void BuildSample(unsigned char* out)
 {
     const double t = InPeriodTime();
     double pacing = 0.0;
-    double main = IsEndOfFile() ? 0.0 : _GetMainFunctionVoltage(t);
+    const bool fileEnded = IsEndOfFile();
+    double main = fileEnded ? 0.0 : _GetMainFunctionVoltage(t);
     double dc;
     if (g_MainOutput == FUNC_FILE_WITH_DC)
-        dc = IsEndOfFile() ? 0.0 : FileDcVoltage(t);
+        dc = fileEnded ? 0.0 : FileDcVoltage(t);
     else
         dc = _GetPacingV5(pacing);
 
@@ -78,10 +78,8 @@ void BuildSample(unsigned char* out)
 
     const unsigned int dcCode = g_nDcDACValue >= 0 ? static_cast<unsigned int>(g_nDcDACValue)
                                                    : static_cast<unsigned int>(ECG_DC_VoltageToDAC(dc));
-    double mainCode = main * MAIN_CODES_PER_MV / GetAttenuation();
-    mainCode = std::fmax(-32768.0, std::fmin(32767.0, mainCode));
-    PutBigEndian16(out, dcCode & 0xFFFF);
-    PutBigEndian16(out + 2, static_cast<unsigned int>(static_cast<int16_t>(mainCode)) & 0xFFFF);
+    const double mainCode = MainChannelCode(main);
+    PutSample(out, dcCode, mainCode);
 
     const double dt = 1.0 / g_nSampleRate;
     g_fOutputTime += dt;

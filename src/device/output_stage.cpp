@@ -8,6 +8,7 @@
 #include "engine/parameters.h"
 #include "waveforms/loaded_recording.h"
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 
@@ -179,6 +180,18 @@ int ECG_DC_VoltageToDAC(double millivolts)
     if (millivolts < -1000.0)
         millivolts = -1000.0;
     return static_cast<int>((millivolts + 1000.0) / 2000.0 * 65535.0 + 0.5);
+}
+
+double MainChannelCode(double millivolts)
+{
+    const double code = millivolts * 4.0 * 1600.0 / GetAttenuation();
+    return std::fmax(-32768.0, std::fmin(32767.0, code));
+}
+
+void PutSample(unsigned char* out, unsigned int dcCode, double mainCode)
+{
+    PutBigEndian16(out, dcCode & 0xFFFF);
+    PutBigEndian16(out + 2, static_cast<unsigned int>(static_cast<int16_t>(mainCode)) & 0xFFFF);
 }
 
 bool GetDeviceControlSetting(_DEVICE_CONTROL_SETTING* out)

@@ -22,6 +22,12 @@ bool SetOutputDac(int first, int second);
 bool SetApnea(bool on);
 double GetAttenuation();
 int ECG_DC_VoltageToDAC(double millivolts);
+// Main-channel value in DAC units: mV x 4 x 1600 / GetAttenuation(), limited
+// to -32768..32767 but not yet truncated (the recording keeps it so).
+double MainChannelCode(double millivolts);
+// Writes one 4-byte sample: the DC code, then the main code truncated toward
+// zero, both big-endian (streaming and upload use the same layout).
+void PutSample(unsigned char* out, unsigned int dcCode, double mainCode);
 bool GetDeviceControlSetting(_DEVICE_CONTROL_SETTING* out);
 
 // Respiration state; changes only when the device accepted a packet or when

@@ -50,6 +50,8 @@ constexpr int PACKETS_PER_BATCH = 50;
 constexpr int PACKET_SIZE = 64;
 constexpr int BATCH_SIZE = PACKETS_PER_BATCH * PACKET_SIZE;  // 3200 bytes
 constexpr int SAMPLES_PER_BATCH = PACKETS_PER_BATCH * SAMPLES_PER_PACKET;  // 700
+constexpr int SAMPLE_SIZE = 4;  // DC code, main code: two big-endian 16-bit words
+constexpr int PACKET_SAMPLE_BYTES = SAMPLES_PER_PACKET * SAMPLE_SIZE;  // 56
 constexpr unsigned char DATA_REQUEST[2] = {0x01, 0x55};
 
 inline void PutBigEndian16(unsigned char* out, unsigned int value)

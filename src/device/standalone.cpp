@@ -15,7 +15,6 @@ namespace {
 constexpr int RATE_TABLE[] = {40000, 20000, 10000, 8000, 5000, 4000, 2000, 1000, 500, 400, 200, 100, 50};
 constexpr int FALLBACK_RATE = 1000;
 constexpr double MAX_SAMPLES_PER_PERIOD = 2000.0;
-constexpr int RAW_DATA_BYTES = SAMPLES_PER_PACKET * 4;  // 56
 constexpr unsigned char STOP_COMMAND[5] = {0xEA, 0xFF, 0x00, 0x00, 0x00};
 
 }  // namespace
@@ -83,7 +82,7 @@ bool WriteWaveformRawData(const unsigned char* data, unsigned int byteCount)
     for (unsigned int index = 0; index < total; index += SAMPLES_PER_PACKET) {
         unsigned char packet[REPORT_SIZE] = {0xEA, 0xFF, 0x04};
         PutBigEndian16(packet + 6, index & 0xFFFF);
-        std::memcpy(packet + 8, data + 4 * index, RAW_DATA_BYTES);
+        std::memcpy(packet + 8, data + SAMPLE_SIZE * index, PACKET_SAMPLE_BYTES);
         unsigned char reply[REPORT_SIZE];
         if (!Exchange(packet, REPORT_SIZE, reply, REPORT_SIZE))
             return false;

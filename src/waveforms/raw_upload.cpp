@@ -6,14 +6,7 @@
 #include "engine/engine.h"
 #include "engine/parameters.h"
 
-#include <cmath>
-#include <cstring>
 #include <memory>
-
-namespace {
-constexpr unsigned int UPLOAD_CHUNK_BYTES = SAMPLES_PER_PACKET * 4;  // 56
-constexpr double MAIN_CODES_PER_MV = 4.0 * 1600.0;
-}  // namespace
 
 bool WriteRawData()
 {
@@ -24,17 +17,16 @@ bool WriteRawData()
     std::unique_ptr<double[]> voltsOwner(volts);
     std::unique_ptr<double[]> dcOwner(dcCodes);
 
-    const unsigned int bytes = 4u * static_cast<unsigned int>(count);
-    const unsigned int size = (bytes + UPLOAD_CHUNK_BYTES - 1) / UPLOAD_CHUNK_BYTES * UPLOAD_CHUNK_BYTES;
+    // Every upload packet carries a full 56 bytes: round up and pad with zeros.
+    const unsigned int chunk = PACKET_SAMPLE_BYTES;
+    const unsigned int bytes = SAMPLE_SIZE * static_cast<unsigned int>(count);
+    const unsigned int size = (bytes + chunk - 1) / chunk * chunk;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[size]());
     for (int i = 0; i < count; ++i) {
         double pacing = 0.0;
         const double dc = g_bVariableDC ? static_cast<double>(g_DCSetting) : _GetPacingV5(pacing);
-        double main = volts[i] * MAIN_CODES_PER_MV / GetAttenuation();
-        main = std::fmax(-32768.0, std::fmin(32767.0, main));
-        unsigned char* out = buffer.get() + 4 * i;
-        PutBigEndian16(out, static_cast<unsigned int>(ECG_DC_VoltageToDAC(dc)) & 0xFFFF);
-        PutBigEndian16(out + 2, static_cast<unsigned int>(static_cast<int16_t>(main)) & 0xFFFF);
+        PutSample(buffer.get() + SAMPLE_SIZE * i, static_cast<unsigned int>(ECG_DC_VoltageToDAC(dc)),
+                  MainChannelCode(volts[i]));
     }
     return WriteWaveformRawData(buffer.get(), size);
 }
